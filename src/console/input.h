@@ -1,0 +1,30 @@
+// Pure decoders for what arrives on standard input: keys during play and
+// numbers at the prompts. No I/O here, so both can be tested and fuzzed.
+#pragma once
+
+#include <cstddef>
+
+enum class Key { None, Space, Up, Down, Left, Right, Other };
+
+struct KeyRead {
+    Key key;      // None: more bytes are needed to tell
+    size_t used;  // bytes that make up the key; 0 with Key::None
+};
+
+// Decodes the first key in p[0..n). With `final` set no more bytes will
+// follow soon, so an incomplete sequence counts as one ignored key.
+KeyRead decode_key(const unsigned char* p, size_t n, bool final);
+
+enum class Num { More, Number, Overflow, Bad, End };
+
+struct NumRead {
+    Num kind;     // More: read further input and call again
+    int value;    // with Number
+    size_t used;  // bytes consumed; with More, leading blanks that may go
+};
+
+// Reads one decimal integer the way "%d" would: blanks skipped, an optional
+// sign, digits. Text that is no number is consumed to the end of its line
+// (Bad); a number beyond int is consumed whole and refused (Overflow). `eof`
+// says that p[0..n) is all that is left of the input.
+NumRead parse_int(const char* p, size_t n, bool eof);

@@ -1,0 +1,146 @@
+#include "my-dropix.h"
+
+#include <cstdlib>
+
+#include "console/console.h"
+
+// Empties the whole board array.
+void f_sz_m()
+{
+    for (i = 0; i < M_N; i++)
+        for (j = 0; j < M_N; j++)
+            m[i][j] = 0;
+}
+
+// Empties the piece cells.
+void f_R() { s_R(0, 0, 0, 0, 0, 0, 0, 0); }
+
+// Resets the game variables; the next piece starts as the flat bar.
+void f_bl()
+{
+    X = Y = Wx = Wy = E = Ox = Oy = Z = s_t_2 = s_t_1 = F = J = 0;
+    C = 1;
+}
+
+// Asks for the well's width and height.
+void s_gk()
+{
+    out("宽度设置,建议20 ");
+    X = input_int(10, 100);
+    out("高度设置,建议20 ");
+    Y = input_int(15, 100);
+}
+
+// Asks whether the board log is wanted.
+void s_j()
+{
+    out("是否开启数据记录 0=否 1=是 \n");
+    J = input_int(0, 1);
+}
+
+// Spawns the next piece and draws a new next one; 1 when it does not fit.
+int f_d_fx()
+{
+    Z = 0;
+    E = C;
+    Wx = X + 1;
+    Wy = 5;
+    s_fk(E);
+    d_fk(0);
+    C = 0;
+    while (C == 0)
+        C = std::rand() % 20;
+    Wx = X + 1;
+    Wy = 5;
+    s_fk(C);
+    x_ys(C);
+    for (int k = 0; k < 4; k++) {
+        set_cocate(R[k][0], R[k][1]);
+        out("■");
+    }
+    set_cocate(X + 1, 4);
+    set_color(WHITE, BLACK);
+    out("下一个方块");
+    s_W(X / 2 - 2, 0);
+    s_fk(E);
+    if (c_pz())
+        return 1;
+    d_fk(1);
+    r_d();
+    con->sleep_ms(100);
+    d_fk(0);
+    return 0;
+}
+
+// Plays one game from the splash to the piece that no longer fits.
+int run()
+{
+    set_cursor(0);
+    hollo();
+    f_sz_m();
+    f_R();
+    f_d();
+    f_bl();
+    s_gk();
+    s_j();
+    r_gk();
+    r_d();
+    f_ck();
+    d_m();
+    s_m();
+    std::srand(con->seed());
+    con->redraw = r_all;
+    while (f_d_fx() == 0) {
+        change(2);
+        s_t_1 = con->now_ms();
+        do {
+            set_cocate(0, Y);
+            set_color(WHITE, BLACK);
+            out("                                ");
+            bool busy = false;
+            ch = 0;
+            if (con->kbhit()) {
+                busy = true;
+                ch = con->getch();
+                if (ch == 32) {
+                    command(2);
+                } else if (ch == 224) {
+                    ch = con->getch();
+                    switch (ch) {
+                    case 72: change(1); break;
+                    case 75: change(3); break;
+                    case 77: change(4); break;
+                    case 80: change(2); break;
+                    default: break;
+                    }
+                }
+            }
+            s_t_2 = con->now_ms();
+            if (s_t_2 - s_t_1 > 1000 - F / 2) {
+                busy = true;
+                change(2);
+                s_t_1 = con->now_ms();
+            }
+            // Nothing happened: sleep until a key or the next gravity step.
+            if (!busy && Z == 0)
+                con->wait_key(s_t_1 + (1000 - F / 2) + 1);
+        } while (Z == 0);
+        c_h();
+    }
+    return 1;
+}
+
+// Plays games until the player declines another; returns the exit status.
+int g_main()
+{
+    for (;;) {
+        run();
+        command(2);
+        con->redraw = nullptr;
+        command(1);
+        out("游戏结束\n");
+        out("重新开始请按1，结束请按0\n");
+        if (input_int(0, 1) == 0)
+            return 0;
+    }
+}

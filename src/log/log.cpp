@@ -1,0 +1,40 @@
+#include "my-dropix.h"
+
+#include <cstdio>
+
+static const char LOG_NAME[] = "data.txt";
+
+// Empties the board log, creating it when missing.
+void f_d()
+{
+    FILE* f = std::fopen(LOG_NAME, "w");
+    if (f)
+        std::fclose(f);
+}
+
+// Appends a snapshot of the board, one line per column, when the log is on.
+void r_d()
+{
+    if (J == 0)
+        return;
+    // Largest snapshot: M_N lines of "|" + M_N fields of "%3d|" + newline,
+    // then the empty line.
+    static char buf[M_N * (1 + 4 * M_N + 1) + 2];
+    size_t n = 0;
+    for (int x = 0; x < X; x++) {
+        buf[n++] = '|';
+        for (int y = 0; y < Y; y++)
+            n += static_cast<size_t>(std::snprintf(buf + n, sizeof buf - n, "%3d|", m[x][y]));
+        buf[n++] = '\n';
+    }
+    buf[n++] = '\n';
+    // Opened per snapshot and written in one call, so what was logged is on
+    // disk even if the game is killed. A log that cannot be written is
+    // given up quietly; the game goes on.
+    FILE* f = std::fopen(LOG_NAME, "a");
+    if (!f)
+        return;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    std::fwrite(buf, 1, n, f);
+    std::fclose(f);
+}

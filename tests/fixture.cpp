@@ -1,0 +1,72 @@
+#include "fixture.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+
+void GameTest::SetUp()
+{
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    old_dir = cwd;
+    char tmpl[] = "/tmp/dropix-test-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    use(240, 110);
+    f_sz_m();
+    f_R();
+    f_bl();
+}
+
+void GameTest::TearDown()
+{
+    con = nullptr;
+    if (chdir(old_dir.c_str()) != 0)
+        ADD_FAILURE() << "cannot go back to " << old_dir;
+    std::string cmd = "rm -rf '" + dir + "'";
+    if (system(cmd.c_str()) != 0)
+        ADD_FAILURE() << "cannot remove " << dir;
+}
+
+void GameTest::use(int cols, int rows, const char* codeset)
+{
+    fc = std::make_unique<FakeConsole>(cols, rows, codeset);
+    con = fc.get();
+}
+
+void GameTest::well(int x, int y)
+{
+    f_sz_m();
+    f_R();
+    f_bl();
+    X = x;
+    Y = y;
+    r_gk();
+}
+
+int GameTest::play()
+{
+    try {
+        return g_main();
+    } catch (const FakeExit& e) {
+        return e.status;
+    }
+}
+
+std::string GameTest::file(const char* name) const
+{
+    std::ifstream f(dir + "/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+int GameTest::glyph(int x, int y) const
+{
+    Cell c = at(x, y);
+    return c.ch == "■" ? c.fg : -1;
+}

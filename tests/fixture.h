@@ -1,0 +1,38 @@
+// Common ground for tests that drive the game on the test console.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "fake_console.h"
+#include "console/console.h"
+#include "my-dropix.h"
+
+// A fresh test console, a scratch working directory (for data.txt) and a
+// reset game state for every test.
+class GameTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes a console of another size or encoding.
+    void use(int cols, int rows, const char* codeset = "UTF-8");
+    // An empty walled well of the given size, without any drawing.
+    void well(int x, int y);
+    // Runs whole games until the player declines; returns the exit status,
+    // or the status of a FakeExit.
+    int play();
+    // Contents of a file in the scratch directory.
+    std::string file(const char* name) const;
+
+    // Screen cell of board cell (x, y).
+    Cell at(int x, int y) const { return fc->screen.cell(2 * x, y); }
+    // Colour of the glyph shown at board cell (x, y); -1 when none is.
+    int glyph(int x, int y) const;
+
+    std::unique_ptr<FakeConsole> fc;
+    std::string dir;
+    std::string old_dir;
+};

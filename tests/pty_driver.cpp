@@ -1,0 +1,188 @@
+#include "pty_driver.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#ifndef DROPIX_BIN
+#error "DROPIX_BIN must name the game binary"
+#endif
+
+long long now_ms()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
+{
+    dir = o.cwd;
+    if (dir.empty()) {
+        char tmpl[] = "/tmp/dropix-e2e-XXXXXX";
+        if (!mkdtemp(tmpl))
+            throw std::runtime_error("mkdtemp");
+        dir = tmpl;
+    }
+    struct winsize ws = {};
+    ws.ws_col = static_cast<unsigned short>(o.cols);
+    ws.ws_row = static_cast<unsigned short>(o.rows);
+    int pfd[2] = {-1, -1};
+    if (o.stdin_pipe && pipe(pfd) != 0)
+        throw std::runtime_error("pipe");
+    pid = forkpty(&master_, nullptr, nullptr, &ws);
+    if (pid < 0)
+        throw std::runtime_error("forkpty");
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
+        for (const auto& kv : o.env)
+            setenv(kv.first.c_str(), kv.second.c_str(), 1);
+        for (const auto& k : o.unset)
+            unsetenv(k.c_str());
+        if (o.stdin_pipe) {
+            dup2(pfd[0], STDIN_FILENO);
+            close(pfd[0]);
+            close(pfd[1]);
+        }
+        if (!o.stdout_file.empty()) {
+            int fd = open(o.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0)
+                _exit(126);
+            dup2(fd, STDOUT_FILENO);
+            close(fd);
+        }
+        std::string prog = o.program.empty() ? DROPIX_BIN : o.program;
+        execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (o.stdin_pipe) {
+        close(pfd[0]);
+        in_pipe_ = pfd[1];
+    }
+    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+}
+
+PtyGame::~PtyGame()
+{
+    if (status_ == -1 && pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    if (in_pipe_ >= 0)
+        close(in_pipe_);
+    if (slave_ >= 0)
+        close(slave_);
+    if (master_ >= 0)
+        close(master_);
+}
+
+void PtyGame::type(const std::string& s)
+{
+    int fd = in_pipe_ >= 0 ? in_pipe_ : master_;
+    size_t off = 0;
+    while (off < s.size()) {
+        ssize_t w = write(fd, s.data() + off, s.size() - off);
+        if (w > 0)
+            off += static_cast<size_t>(w);
+        else if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return;
+        else
+            pump(1);
+    }
+}
+
+void PtyGame::close_input()
+{
+    if (in_pipe_ >= 0) {
+        close(in_pipe_);
+        in_pipe_ = -1;
+    } else {
+        type("\x04");
+    }
+}
+
+bool PtyGame::pump(int timeout_ms)
+{
+    struct pollfd p = {master_, POLLIN, 0};
+    if (poll(&p, 1, timeout_ms) <= 0)
+        return false;
+    char b[65536];
+    bool any = false;
+    for (;;) {
+        ssize_t r = read(master_, b, sizeof b);
+        if (r <= 0)
+            break;
+        raw.append(b, static_cast<size_t>(r));
+        screen.feed(b, static_cast<size_t>(r));
+        any = true;
+    }
+    return any;
+}
+
+bool PtyGame::wait_for(const std::function<bool(const Screen&)>& ok, int timeout_ms)
+{
+    long long end = now_ms() + timeout_ms;
+    for (;;) {
+        if (ok(screen))
+            return true;
+        long long left = end - now_ms();
+        if (left <= 0)
+            return false;
+        pump(static_cast<int>(left < 50 ? left : 50));
+    }
+}
+
+bool PtyGame::wait_text(const std::string& s, int timeout_ms)
+{
+    return wait_for([&](const Screen& sc) { return sc.contains(s); }, timeout_ms);
+}
+
+int PtyGame::wait_exit(int timeout_ms)
+{
+    if (status_ != -1)
+        return status_;
+    long long end = now_ms() + timeout_ms;
+    for (;;) {
+        int st;
+        pid_t r = waitpid(pid, &st, WNOHANG);
+        if (r == pid) {
+            status_ = st;
+            while (pump(20)) {
+            }
+            return st;
+        }
+        if (now_ms() >= end)
+            return -1;
+        pump(10);
+    }
+}
+
+void PtyGame::signal(int sig) { kill(pid, sig); }
+
+void PtyGame::resize(int cols, int rows)
+{
+    struct winsize ws = {};
+    ws.ws_col = static_cast<unsigned short>(cols);
+    ws.ws_row = static_cast<unsigned short>(rows);
+    screen.resize(cols, rows);
+    ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+struct termios PtyGame::modes() const
+{
+    struct termios t;
+    std::memset(&t, 0, sizeof t);
+    tcgetattr(slave_, &t);
+    return t;
+}

@@ -1,0 +1,57 @@
+// Runs the real game in a pseudo-terminal and watches its screen.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "probe.h"
+
+class PtyGame {
+public:
+    struct Options {
+        int cols = 120;
+        int rows = 40;
+        std::string cwd;                                   // empty: a fresh temp dir
+        std::vector<std::pair<std::string, std::string>> env; // value "" with unset=true below
+        std::vector<std::string> unset;
+        bool stdin_pipe = false;   // feed standard input from a pipe instead
+        std::string stdout_file;   // send standard output to a file instead
+        std::string program;       // default: the game
+    };
+
+    explicit PtyGame(const Options& o);
+    PtyGame() : PtyGame(Options{}) {}
+    ~PtyGame();
+
+    void type(const std::string& s);
+    void close_input(); // end of input: closes the pipe, or sends ^D on the terminal
+    // Reads output until `ok` holds or the timeout passes; true when it held.
+    bool wait_for(const std::function<bool(const Screen&)>& ok, int timeout_ms = 20000);
+    bool wait_text(const std::string& s, int timeout_ms = 20000);
+    // Waits for the game to end; returns the raw wait status, or -1 on timeout.
+    int wait_exit(int timeout_ms = 20000);
+    void signal(int sig);
+    void resize(int cols, int rows);
+    // The terminal's modes as the game left them.
+    struct termios modes() const;
+
+    Screen screen;
+    std::string raw;     // all output read so far
+    std::string dir;     // working directory of the game
+    pid_t pid = -1;
+
+private:
+    bool pump(int timeout_ms);
+    int master_ = -1;
+    int slave_ = -1;   // kept open so the modes can be read after the game ends
+    int in_pipe_ = -1;
+    int status_ = -1;
+};
+
+// Milliseconds on a monotonic clock.
+long long now_ms();

@@ -1,0 +1,208 @@
+// The console operations as a terminal shows them, and the two input
+// decoders behind them.
+#include <cstring>
+#include <string>
+
+#include "console/input.h"
+#include "fixture.h"
+
+using Console_ = GameTest;
+
+TEST_F(Console_, EverySixteenColoursShowsAsItsConsoleNumberOnBlack)
+{
+    for (int c = 0; c < 16; c++) {
+        set_cocate(c, 1);
+        set_color(c, 0);
+        out("■");
+    }
+    fc->flush();
+    for (int c = 0; c < 16; c++) {
+        Cell cell = at(c, 1);
+        EXPECT_EQ(cell.ch, "■");
+        EXPECT_EQ(cell.fg, c) << "colour " << c;
+        EXPECT_EQ(cell.bg, 0) << "background must be black, not the default";
+    }
+    // Spot checks against the terminal's own palette: console 9 is light blue
+    // (ANSI 12), 12 light red (ANSI 9), 4 red (ANSI 1).
+    EXPECT_EQ(console_colour(12), 9);
+    EXPECT_EQ(console_colour(9), 12);
+    EXPECT_EQ(console_colour(1), 4);
+}
+
+TEST_F(Console_, CellsMapToTwoColumnsAndClearingPaintsBlack)
+{
+    set_cocate(3, 7);
+    fc->flush();
+    EXPECT_EQ(fc->screen.cursor_col(), 6);
+    EXPECT_EQ(fc->screen.cursor_row(), 7);
+
+    set_color(12, 0);
+    out("分数");
+    command(1);
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(6, 7).ch, " ");
+    EXPECT_EQ(fc->screen.cursor_col(), 0);
+    EXPECT_EQ(fc->screen.cursor_row(), 0);
+    EXPECT_EQ(fc->screen.cell(50, 30).bg, 0);
+}
+
+TEST_F(Console_, OtherCommandsDoNothing)
+{
+    fc->flush();
+    size_t before = fc->raw.size();
+    command(0);
+    command(3);
+    command(-1);
+    fc->flush();
+    EXPECT_EQ(fc->raw.size(), before);
+}
+
+TEST_F(Console_, PauseWaitsBelowTheFloorForAKeyTypedAfterIt)
+{
+    Y = 15;
+    fc->key(0, "\x1b[B");     // typed before the pause: does not end it
+    fc->key(700, "\x1b[A");   // ends it, consumed whole
+    fc->key(900, " ");
+    fc->t = 100;
+    set_cocate(5, 3);
+    out("x");
+    command(2);
+    fc->flush();
+    EXPECT_EQ(fc->t, 700);
+    EXPECT_EQ(fc->screen.row(15), "请按任意键继续. . .");
+    EXPECT_EQ(fc->screen.cell(0, 15).fg, 15);
+    EXPECT_LE(fc->screen.row(15).size(), 32u);
+    // Nothing of the arrow is left for the game; the space comes later.
+    EXPECT_FALSE(fc->kbhit());
+    fc->t = 900;
+    EXPECT_TRUE(fc->kbhit());
+    EXPECT_EQ(fc->getch(), 32);
+}
+
+TEST_F(Console_, InputIntRepeatsUntilInRange)
+{
+    fc->lines = "5\n200\n20\n";
+    EXPECT_EQ(input_int(10, 100), 20);
+    fc->flush();
+    std::string s = fc->screen.text();
+    const std::string first = "请输入 10~100 的数值,并按回车确定;";
+    const std::string again = "输入错误，请重新输入 10~100 的数值,并按回车确定;";
+    EXPECT_EQ(fc->screen.row(0), first);
+    EXPECT_EQ(fc->screen.row(1), again);
+    EXPECT_EQ(fc->screen.row(2), again);
+    EXPECT_EQ(fc->screen.row(3), "");
+}
+
+TEST_F(Console_, InputIntTakesBoundsAndWhitespaceSeparatedAnswers)
+{
+    fc->lines = "0 1\n\n  20 30";
+    EXPECT_EQ(input_int(0, 1), 0);
+    EXPECT_EQ(input_int(0, 1), 1);
+    EXPECT_EQ(input_int(10, 100), 20);
+    EXPECT_EQ(input_int(15, 100), 30);
+    fc->flush();
+    EXPECT_EQ(fc->screen.find_row("输入错误"), -1);
+}
+
+TEST_F(Console_, InputIntRefusesTextAndOverflowAndEndsAtEndOfInput)
+{
+    // Text is dropped to the end of its line; 4294967316 would wrap to 20.
+    fc->lines = "abc 50\n4294967316\n-2147483649\n20\n";
+    EXPECT_EQ(input_int(10, 100), 20);
+    fc->flush();
+    int errors = 0;
+    for (int r = 0; r < 10; r++)
+        errors += fc->screen.row(r).rfind("输入错误", 0) == 0;
+    EXPECT_EQ(errors, 3);
+
+    fc->lines += "7";
+    try {
+        input_int(10, 100);
+        FAIL() << "end of input must end the program";
+    } catch (const FakeExit& e) {
+        EXPECT_EQ(e.status, 1);
+    }
+}
+
+TEST(ParseInt, ReadsLikePercentD)
+{
+    auto p = [](const char* s, bool eof = true) { return parse_int(s, std::strlen(s), eof); };
+    NumRead r = p("  -42 7");
+    EXPECT_EQ(r.kind, Num::Number);
+    EXPECT_EQ(r.value, -42);
+    EXPECT_EQ(r.used, 5u);
+    EXPECT_EQ(p("+7").value, 7);
+    EXPECT_EQ(p("2147483647").value, 2147483647);
+    EXPECT_EQ(p("-2147483648").value, -2147483647 - 1);
+    EXPECT_EQ(p("2147483648").kind, Num::Overflow);
+    EXPECT_EQ(p("99999999999999999999999").kind, Num::Overflow);
+    EXPECT_EQ(p("99999999999999999999999 5").used, 23u);
+    // Trailing text stays for the next read, like scanf.
+    EXPECT_EQ(p("20abc").used, 2u);
+    r = p("abc\n12");
+    EXPECT_EQ(r.kind, Num::Bad);
+    EXPECT_EQ(r.used, 4u);
+    EXPECT_EQ(p("- 3\n").kind, Num::Bad);
+    EXPECT_EQ(p("x").used, 1u);
+    EXPECT_EQ(p(" \n ").kind, Num::End);
+    // Without the end of input a number or a line may go on.
+    EXPECT_EQ(p("12", false).kind, Num::More);
+    EXPECT_EQ(p("abc", false).kind, Num::More);
+    EXPECT_EQ(p("12\n", false).kind, Num::Number);
+    EXPECT_EQ(p("  ", false).used, 2u);
+}
+
+TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
+{
+    auto d = [](const std::string& s, bool final = false) {
+        return decode_key(reinterpret_cast<const unsigned char*>(s.data()), s.size(), final);
+    };
+    struct {
+        const char* bytes;
+        Key key;
+        size_t used;
+    } cases[] = {
+        {"\x1b[A", Key::Up, 3},       {"\x1b[B", Key::Down, 3},     {"\x1b[C", Key::Right, 3},
+        {"\x1b[D", Key::Left, 3},     {"\x1bOA", Key::Up, 3},       {"\x1bOD", Key::Left, 3},
+        {" ", Key::Space, 1},         {"a", Key::Other, 1},         {"\x1b[15~", Key::Other, 5},
+        {"\x1b[1;5A", Key::Other, 6}, {"\x1bOP", Key::Other, 3},    {"\xe4\xb8\xad", Key::Other, 3},
+        {"\x1b\x1b[A", Key::Other, 1}, {"\x1bx", Key::Other, 2},    {"\xff", Key::Other, 1},
+        {"\xe4" "a", Key::Other, 1},  {"\x1b[\x1b[A", Key::Other, 2}, {"\r", Key::Other, 1},
+    };
+    for (const auto& c : cases) {
+        KeyRead k = d(c.bytes);
+        EXPECT_EQ(k.key, c.key) << c.bytes + 1;
+        EXPECT_EQ(k.used, c.used) << c.bytes + 1;
+    }
+    // Split sequences wait for the rest, unless nothing more will come.
+    for (const char* part : {"\x1b", "\x1b[", "\x1bO", "\x1b[1;", "\xe4\xb8"}) {
+        EXPECT_EQ(d(part).key, Key::None);
+        KeyRead k = d(part, true);
+        EXPECT_EQ(k.key, Key::Other);
+        EXPECT_EQ(k.used, std::strlen(part));
+    }
+    EXPECT_EQ(d("").key, Key::None);
+    // An endless sequence is cut rather than held.
+    std::string endless = "\x1b[" + std::string(100, '1');
+    EXPECT_EQ(d(endless).key, Key::Other);
+}
+
+TEST_F(Console_, GbkLocaleGetsGbkBytes)
+{
+    use(80, 24, "GBK");
+    out("游戏结束■");
+    fc->flush();
+    EXPECT_NE(fc->raw.find("\xd3\xce\xcf\xb7\xbd\xe1\xca\xf8\xa1\xf6"), std::string::npos);
+    EXPECT_EQ(fc->raw.find("游戏"), std::string::npos);
+}
+
+TEST_F(Console_, TextAfterANarrowArrowKeepsItsTwoColumnPlace)
+{
+    // The probe, like many terminals, draws arrows one column wide.
+    set_cocate(21, 10);
+    out("↑:旋转");
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(42, 10).ch, "↑");
+    EXPECT_EQ(fc->screen.cell(44, 10).ch, ":");
+    EXPECT_EQ(fc->screen.cell(45, 10).ch, "旋");
+}

@@ -1,0 +1,95 @@
+// Full rows: removal, redraw, score and speed.
+#include "fixture.h"
+
+class Rows : public GameTest {
+protected:
+    void fill_row(int y, int code, int gap = -1)
+    {
+        for (int x = 1; x <= X - 2; x++)
+            m[x][y] = x == gap ? 0 : code;
+    }
+};
+
+TEST_F(Rows, OneFullRowScoresItsWidthAndMovesTheRowsAboveDown)
+{
+    well(10, 15);
+    fill_row(13, 3);
+    m[4][12] = 19;
+    m[2][1] = 7; // row 1 keeps its cells
+    c_h();
+    fc->flush();
+    EXPECT_EQ(F, 8);
+    EXPECT_EQ(fc->screen.row(2, 22), "分数:   8");
+    EXPECT_EQ(fc->screen.row(3, 22), "速度: 996");
+    EXPECT_EQ(fc->screen.cell(22, 2).fg, 12);
+    EXPECT_EQ(fc->screen.cell(22, 3).fg, 14);
+    EXPECT_EQ(m[4][13], 19);
+    EXPECT_EQ(glyph(4, 13), 14);
+    EXPECT_EQ(m[4][12], 0);
+    EXPECT_EQ(glyph(4, 12), 0); // redrawn empty: black on black
+    EXPECT_EQ(m[2][1], 7);
+    EXPECT_EQ(m[2][2], 7);      // row 2 now holds a copy of row 1
+    EXPECT_EQ(glyph(2, 2), 10);
+    for (int x = 0; x < 10; x++)
+        EXPECT_EQ(m[x][0], x == 0 || x == 9 ? WALL : 0);
+    EXPECT_EQ(m[0][13], WALL);
+    EXPECT_EQ(m[9][13], WALL);
+    EXPECT_EQ(m[5][14], WALL);
+}
+
+TEST_F(Rows, TwoFullRowsScoreTwiceAndARowWithAGapStays)
+{
+    well(10, 15);
+    fill_row(13, 5);
+    fill_row(12, 6, 4);
+    fill_row(11, 7);
+    c_h();
+    fc->flush();
+    EXPECT_EQ(F, 16);
+    // Rows 11 and 13 went; the gapped row moved down one, then stayed.
+    for (int x = 1; x <= 8; x++)
+        EXPECT_EQ(m[x][13], x == 4 ? 0 : 6) << x;
+    for (int y = 0; y <= 12; y++)
+        for (int x = 1; x <= 8; x++)
+            EXPECT_EQ(m[x][y], 0) << x << "," << y;
+    // Score and speed are printed once per removed row.
+    size_t n = 0;
+    for (size_t p = fc->raw.find("分数:"); p != std::string::npos; p = fc->raw.find("分数:", p + 1))
+        n++;
+    EXPECT_EQ(n, 2u);
+    EXPECT_EQ(fc->screen.row(2, 22), "分数:  16");
+}
+
+TEST_F(Rows, AFullRowOneIsCountedEveryTimeAndNeverEmptied)
+{
+    well(10, 15);
+    fill_row(1, 9);
+    fill_row(13, 4);
+    c_h();
+    // Row 1 counted, row 13 removed: row 2 becomes a copy of row 1 and is
+    // tested before it was filled.
+    EXPECT_EQ(F, 16);
+    for (int x = 1; x <= 8; x++) {
+        EXPECT_EQ(m[x][1], 9);
+        EXPECT_EQ(m[x][2], 9);
+        EXPECT_EQ(m[x][13], 0);
+    }
+    c_h();
+    EXPECT_EQ(F, 32); // rows 1 and 2 again
+}
+
+TEST_F(Rows, SpeedReachesZeroAndThenGoesNegative)
+{
+    well(10, 15);
+    F = 1992;
+    fill_row(13, 1);
+    c_h();
+    fc->flush();
+    EXPECT_EQ(fc->screen.row(3, 22), "速度:   0");
+    fill_row(13, 1);
+    F = 1994;
+    c_h();
+    fc->flush();
+    EXPECT_EQ(fc->screen.row(2, 22), "分数:2002");
+    EXPECT_EQ(fc->screen.row(3, 22), "速度:  -1");
+}
