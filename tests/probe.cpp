@@ -146,6 +146,15 @@ int Screen::find_row(const std::string& s) const
     return -1;
 }
 
+bool Screen::pen_default() const
+{
+    VTermState* st = vterm_obtain_state(vt_);
+    VTermValue fg, bg;
+    vterm_state_get_penattr(st, VTERM_ATTR_FOREGROUND, &fg);
+    vterm_state_get_penattr(st, VTERM_ATTR_BACKGROUND, &bg);
+    return VTERM_COLOR_IS_DEFAULT_FG(&fg.color) && VTERM_COLOR_IS_DEFAULT_BG(&bg.color);
+}
+
 int Screen::cursor_col() const
 {
     VTermPos p;

@@ -39,6 +39,8 @@ public:
     int cursor_row() const;
     bool cursor_visible() const { return cursor_visible_; }
     bool altscreen() const { return alt_; }
+    // The pen that text would be written with uses the default colours.
+    bool pen_default() const;
     int cols() const { return cols_; }
     int rows() const { return rows_; }
 

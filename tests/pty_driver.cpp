@@ -62,8 +62,23 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
             close(fd);
         }
         std::string prog = o.program.empty() ? DROPIX_BIN : o.program;
-        execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+        // Like a shell with job control: the game runs in a process group
+        // of its own in the foreground, so that Ctrl-Z can stop it.
+        ::signal(SIGTTOU, SIG_IGN);
+        pid_t game = fork();
+        if (game == 0) {
+            setpgid(0, 0);
+            tcsetpgrp(STDIN_FILENO, getpid());
+            ::signal(SIGTTOU, SIG_DFL);
+            execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        setpgid(game, game);
+        tcsetpgrp(STDIN_FILENO, game);
+        int st;
+        while (waitpid(game, &st, 0) < 0 && errno == EINTR) {
+        }
+        _exit(WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st));
     }
     if (o.stdin_pipe) {
         close(pfd[0]);
@@ -76,6 +91,9 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
 PtyGame::~PtyGame()
 {
     if (status_ == -1 && pid > 0) {
+        pid_t g = tcgetpgrp(master_);
+        if (g > 0 && g != pid)
+            kill(-g, SIGKILL);
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
@@ -157,10 +175,10 @@ int PtyGame::wait_exit(int timeout_ms)
         int st;
         pid_t r = waitpid(pid, &st, WNOHANG);
         if (r == pid) {
-            status_ = st;
+            status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
             while (pump(20)) {
             }
-            return st;
+            return status_;
         }
         if (now_ms() >= end)
             return -1;
@@ -168,7 +186,22 @@ int PtyGame::wait_exit(int timeout_ms)
     }
 }
 
-void PtyGame::signal(int sig) { kill(pid, sig); }
+pid_t PtyGame::game() const { return tcgetpgrp(master_); }
+
+void PtyGame::signal(int sig) { kill(-game(), sig); }
+
+bool PtyGame::stopped() const
+{
+    std::string path = "/proc/" + std::to_string(game()) + "/stat";
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f)
+        return false;
+    char buf[512] = {0};
+    size_t n = fread(buf, 1, sizeof buf - 1, f);
+    fclose(f);
+    const char* p = strrchr(buf, ')');
+    return n > 0 && p && p[1] == ' ' && p[2] == 'T';
+}
 
 void PtyGame::resize(int cols, int rows)
 {

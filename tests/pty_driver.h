@@ -33,9 +33,15 @@ public:
     // Reads output until `ok` holds or the timeout passes; true when it held.
     bool wait_for(const std::function<bool(const Screen&)>& ok, int timeout_ms = 20000);
     bool wait_text(const std::string& s, int timeout_ms = 20000);
-    // Waits for the game to end; returns the raw wait status, or -1 on timeout.
+    // Waits for the game to end; returns its exit status (128 + signal when
+    // a signal ended it), or -1 on timeout.
     int wait_exit(int timeout_ms = 20000);
+    // Sends a signal to the game, as the terminal would.
     void signal(int sig);
+    // The game's process (the terminal's foreground process group).
+    pid_t game() const;
+    // True while the game is stopped (Ctrl-Z).
+    bool stopped() const;
     void resize(int cols, int rows);
     // The terminal's modes as the game left them.
     struct termios modes() const;

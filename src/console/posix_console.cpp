@@ -60,7 +60,7 @@ void on_stop(int) { g_stop = 1; wake(); }
 void on_lost(int) { g_lost = 1; wake(); }
 
 // A crash still gives the terminal back before the process dies.
-void on_crash(int sig)
+[[maybe_unused]] void on_crash(int sig)
 {
     ssize_t r = write(STDOUT_FILENO, RESTORE, sizeof RESTORE - 1);
     (void)r;
