@@ -141,6 +141,11 @@ bool PtyGame::pump(int timeout_ms)
         ssize_t r = read(master_, b, sizeof b);
         if (r <= 0)
             break;
+        if (!any) {
+            struct timespec ts;
+            clock_gettime(CLOCK_MONOTONIC, &ts);
+            last_read_ns = ts.tv_sec * 1000000000LL + ts.tv_nsec;
+        }
         raw.append(b, static_cast<size_t>(r));
         screen.feed(b, static_cast<size_t>(r));
         any = true;

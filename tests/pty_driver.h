@@ -48,6 +48,7 @@ public:
 
     Screen screen;
     std::string raw;     // all output read so far
+    long long last_read_ns = 0; // monotonic time of the last read that brought output
     std::string dir;     // working directory of the game
     pid_t pid = -1;
 

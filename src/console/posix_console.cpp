@@ -287,16 +287,26 @@ bool PosixConsole::block(long long deadline_ns)
     fds[n].fd = g_wake[0];
     fds[n].events = POLLIN;
     n++;
-    struct timespec ts, *tsp = nullptr;
-    if (deadline_ns >= 0) {
-        long long left = deadline_ns - mono_ns();
-        if (left < 0)
-            left = 0;
-        ts.tv_sec = static_cast<time_t>(left / 1000000000LL);
-        ts.tv_nsec = static_cast<long>(left % 1000000000LL);
-        tsp = &ts;
+    int r;
+    for (;;) {
+        struct timespec ts, *tsp = nullptr;
+        if (deadline_ns >= 0) {
+            long long left = deadline_ns - mono_ns();
+            if (left < 0)
+                left = 0;
+            // The kernel lets a poll timeout run late by 0.1 % of its length
+            // (a whole millisecond on a one-second wait): stop short, then
+            // finish with a short wait whose slack is negligible.
+            if (left > 2000000LL)
+                left -= left / 1000 + 100000LL;
+            ts.tv_sec = static_cast<time_t>(left / 1000000000LL);
+            ts.tv_nsec = static_cast<long>(left % 1000000000LL);
+            tsp = &ts;
+        }
+        r = ppoll(fds, static_cast<nfds_t>(n), tsp, nullptr);
+        if (r != 0 || deadline_ns < 0 || mono_ns() >= deadline_ns)
+            break;
     }
-    int r = ppoll(fds, static_cast<nfds_t>(n), tsp, nullptr);
     drain_wake();
     if (r <= 0)
         return false;
