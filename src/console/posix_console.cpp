@@ -43,6 +43,7 @@ void on_quit(int sig)
 {
     if (g_quit_sig != 0) {
         // Asked twice and the game has not got round to it: leave now.
+        tcflow(STDOUT_FILENO, TCOON);
         ssize_t r = write(STDOUT_FILENO, RESTORE, sizeof RESTORE - 1);
         (void)r;
         if (g_have_tty)
@@ -145,6 +146,9 @@ void PosixConsole::enter()
 void PosixConsole::leave()
 {
     buf_.clear();
+    // Output held by Ctrl-S would block the restoring write below.
+    if (isatty(STDOUT_FILENO))
+        tcflow(STDOUT_FILENO, TCOON);
     ssize_t r = write(STDOUT_FILENO, RESTORE, sizeof RESTORE - 1);
     (void)r;
     if (tty_in_)
