@@ -206,3 +206,35 @@ TEST(E2E, ArrowSplitAcrossWritesIsOneKey)
     g.signal(SIGTERM);
     EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
 }
+
+TEST(E2E, CtrlZAtAPromptBringsThePromptBack)
+{
+    PtyGame g;
+    ASSERT_TRUE(g.wait_text("宽度设置"));
+    g.type("20\n");
+    ASSERT_TRUE(g.wait_text("高度设置"));
+    g.type("\x1a");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
+    EXPECT_TRUE(g.modes().c_lflag & ICANON);
+    g.signal(SIGCONT);
+    // What was on screen comes back, the typed answer with it, and the
+    // prompt still takes the next answer.
+    ASSERT_TRUE(g.wait_for([](const Screen& s) {
+        return s.altscreen() && s.contains("游戏规则") && s.contains("宽度设置,建议20 请输入 10~100") &&
+               s.find_row("20") >= 0 && s.contains("高度设置,建议20 请输入 15~100");
+    }));
+    g.type("15\n0\n");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(42, 14).ch == "空"; }));
+    g.signal(SIGTERM);
+    EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+}
+
+TEST(E2E, CtrlCWhileOutputIsHeldStillGivesTheTerminalBack)
+{
+    PtyGame g;
+    start(g, 10, 15);
+    g.type("\x13"); // Ctrl-S: the terminal holds the game's output
+    g.type("\x03");
+    EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+    expect_terminal_back(g);
+}

@@ -133,13 +133,22 @@ PosixConsole::~PosixConsole() { restore(); }
 
 void PosixConsole::enter()
 {
-    // Own screen, painted black, cursor at the top left.
-    seq_now("\x1b[?1049h");
+    // Own screen, painted black, cursor at the top left. Written directly:
+    // this is no part of what a redraw must repeat.
+    std::string s = "\x1b[?1049h";
     if (hidden_)
-        seq_now("\x1b[?25l");
+        s += "\x1b[?25l";
+    s += sgr(7, 0) + "\x1b[2J\x1b[H";
+    buf_.clear();
+    size_t off = 0;
+    while (off < s.size()) {
+        ssize_t w = write(STDOUT_FILENO, s.data() + off, s.size() - off);
+        if (w > 0)
+            off += static_cast<size_t>(w);
+        else if (!(w < 0 && errno == EINTR))
+            break;
+    }
     forget();
-    AnsiConsole::clear();
-    flush();
     set_mode(mode_);
 }
 
@@ -163,8 +172,6 @@ void PosixConsole::restore()
     leave();
     restored_ = true;
 }
-
-void PosixConsole::seq_now(const char* s) { buf_.append(s); }
 
 void PosixConsole::set_mode(Mode m)
 {

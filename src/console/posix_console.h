@@ -38,7 +38,6 @@ private:
 
     void enter();
     void leave();
-    void seq_now(const char* s);
     void set_mode(Mode m);
     [[noreturn]] void die();
     void suspend();
