@@ -1,0 +1,420 @@
+// The console on Windows. Handles are fetched afresh on every call: the
+// command interpreter started for clearing and pausing shares the console,
+// and nothing here may outlive a change it makes.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <conio.h>
+#include <mmsystem.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "console/input.h"
+#include "console/windows_console.h"
+
+namespace {
+
+// How the console was found, for the ways out that bypass the destructor.
+CONSOLE_CURSOR_INFO g_cursor = {25, TRUE};
+WORD g_attr = 7;
+bool g_saved = false;
+
+// Puts the cursor and colour back as they were found.
+void give_back()
+{
+    if (!g_saved)
+        return;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetConsoleTextAttribute(out, g_attr);
+    SetConsoleCursorInfo(out, &g_cursor);
+}
+
+// Ctrl-C, Ctrl-Break, a closed window: the console is given back, then the
+// default handler ends the program.
+BOOL WINAPI on_ctrl(DWORD)
+{
+    give_back();
+    return FALSE;
+}
+
+// Ticks of the performance counter, a clock that never stops.
+long long counter()
+{
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return c.QuadPart;
+}
+
+// Performance counter ticks per second.
+long long frequency()
+{
+    static const long long f = [] {
+        LARGE_INTEGER q;
+        QueryPerformanceFrequency(&q);
+        return q.QuadPart > 0 ? q.QuadPart : 1;
+    }();
+    return f;
+}
+
+// Whether a standard handle is a console rather than a file or pipe.
+bool is_console(HANDLE h)
+{
+    DWORD mode;
+    return GetConsoleMode(h, &mode) != 0;
+}
+
+// Writes UTF-8 to a standard handle: as UTF-16 to a console, so the text
+// shows whatever its code page, and as the bytes themselves elsewhere.
+void put(DWORD which, const char* p, size_t n)
+{
+    HANDLE h = GetStdHandle(which);
+    if (n == 0 || h == nullptr || h == INVALID_HANDLE_VALUE)
+        return;
+    if (!is_console(h)) {
+        while (n > 0) {
+            DWORD w = 0;
+            DWORD chunk = n > 65536 ? 65536 : static_cast<DWORD>(n);
+            if (!WriteFile(h, p, chunk, &w, nullptr) || w == 0)
+                return; // output gone: nothing sensible to do
+            p += w;
+            n -= w;
+        }
+        return;
+    }
+    const int len = static_cast<int>(n);
+    int wide = MultiByteToWideChar(CP_UTF8, 0, p, len, nullptr, 0);
+    if (wide <= 0)
+        return;
+    std::wstring w(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, p, len, &w[0], wide);
+    // Older consoles refuse very long writes; never split a surrogate pair.
+    size_t at = 0;
+    while (at < w.size()) {
+        size_t chunk = w.size() - at;
+        if (chunk > 8192) {
+            chunk = 8192;
+            if (w[at + chunk - 1] >= 0xd800 && w[at + chunk - 1] <= 0xdbff)
+                chunk--;
+        }
+        DWORD done = 0;
+        if (!WriteConsoleW(h, w.data() + at, static_cast<DWORD>(chunk), &done, nullptr) || done == 0)
+            return;
+        at += done;
+    }
+}
+
+// Whether a console input event is a key that _getch returns: a key press
+// with a character, or an arrow (which it gives as two codes).
+bool is_key(const INPUT_RECORD& r)
+{
+    if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown)
+        return false;
+    if (r.Event.KeyEvent.uChar.AsciiChar != 0)
+        return true;
+    const WORD vk = r.Event.KeyEvent.wVirtualKeyCode;
+    return vk == VK_LEFT || vk == VK_UP || vk == VK_RIGHT || vk == VK_DOWN;
+}
+
+// Drops the events at the head of the console input that are no such key
+// (key releases, a modifier alone, focus, mouse, buffer size): they keep the
+// handle signalled and a wait on it would spin. Returns 1 when a key is
+// waiting, 0 when the input is empty, -1 when it cannot be read this way.
+int settle(HANDLE in)
+{
+    for (;;) {
+        INPUT_RECORD r;
+        DWORD n = 0;
+        if (!PeekConsoleInputA(in, &r, 1, &n))
+            return -1;
+        if (n == 0)
+            return 0;
+        if (is_key(r))
+            return 1;
+        if (!ReadConsoleInputA(in, &r, 1, &n) || n == 0)
+            return -1;
+    }
+}
+
+} // namespace
+
+WindowsConsole::WindowsConsole() : start_(counter())
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleCursorInfo(out, &g_cursor) && GetConsoleScreenBufferInfo(out, &info)) {
+        g_attr = info.wAttributes;
+        g_saved = true;
+    }
+    SetConsoleCtrlHandler(on_ctrl, TRUE);
+    // Waits end on the system tick, 15.6 ms by default; gravity is timed to
+    // the millisecond.
+    timeBeginPeriod(1);
+}
+
+WindowsConsole::~WindowsConsole() { restore(); }
+
+void WindowsConsole::restore()
+{
+    if (restored_)
+        return;
+    flush();
+    give_back();
+    timeEndPeriod(1);
+    restored_ = true;
+}
+
+void WindowsConsole::attr(int fore, int back)
+{
+    flush();
+    SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), static_cast<WORD>(fore + 16 * back));
+}
+
+void WindowsConsole::cursor(bool visible)
+{
+    flush();
+    CONSOLE_CURSOR_INFO ci = {100, visible ? TRUE : FALSE};
+    SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &ci);
+}
+
+void WindowsConsole::move(int col, int row)
+{
+    flush();
+    COORD at = {static_cast<SHORT>(col), static_cast<SHORT>(row)};
+    SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), at);
+    col_ = col;
+    after_glyph_ = false;
+}
+
+void WindowsConsole::clear()
+{
+    flush();
+    int r = std::system("cls");
+    (void)r;
+    col_ = 0;
+    after_glyph_ = false;
+}
+
+void WindowsConsole::text(std::string_view s)
+{
+    // "■" and the arrows are two columns wide in a Chinese console font and
+    // one in many others; the game lays them out as two, so text that follows
+    // one on the same line is put in its place explicitly.
+    size_t from = 0;
+    for (size_t k = 0; k < s.size();) {
+        unsigned char b = static_cast<unsigned char>(s[k]);
+        size_t len = b < 0x80 ? 1 : b >= 0xf0 ? 4 : b >= 0xe0 ? 3 : 2;
+        if (after_glyph_ && b != '\n' && b != '\r') {
+            buf_.append(s.data() + from, k - from);
+            from = k;
+            realign();
+            after_glyph_ = false;
+        }
+        if (b == '\n' || b == '\r') {
+            col_ = 0;
+        } else if (col_ >= 0) {
+            col_ += b < 0x80 ? 1 : 2;
+            // U+2190..U+21FF arrows, U+25A0..U+25FF geometric shapes.
+            if (len == 3 && b == 0xe2 && k + 1 < s.size()) {
+                unsigned char c = static_cast<unsigned char>(s[k + 1]);
+                if (c == 0x86 || c == 0x87 || c == 0x96 || c == 0x97)
+                    after_glyph_ = true;
+            }
+        }
+        k += len;
+    }
+    if (from < s.size())
+        buf_.append(s.data() + from, s.size() - from);
+}
+
+// Moves the cursor to the column the layout expects, on the row it is in.
+void WindowsConsole::realign()
+{
+    flush();
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (col_ >= 0 && GetConsoleScreenBufferInfo(out, &info)) {
+        COORD at = {static_cast<SHORT>(col_), info.dwCursorPosition.Y};
+        SetConsoleCursorPosition(out, at);
+    }
+}
+
+void WindowsConsole::flush()
+{
+    put(STD_OUTPUT_HANDLE, buf_.data(), buf_.size());
+    buf_.clear();
+}
+
+void WindowsConsole::pause()
+{
+    flush();
+    keys_ = true;
+    // Keys typed before the pause do not end it.
+    FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+    int r = std::system("pause");
+    (void)r;
+    col_ = -1;
+    after_glyph_ = false;
+}
+
+// Reads what standard input has next, waiting for it; sets eof_ at its end.
+void WindowsConsole::fill()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    const bool console = is_console(in);
+    char b[4096];
+    for (int aborted = 0;;) {
+        DWORD got = 0;
+        SetLastError(0);
+        BOOL ok = ReadFile(in, b, static_cast<DWORD>(sizeof b), &got, nullptr);
+        if (ok && got > 0) {
+            const void* z = console ? std::memchr(b, 0x1a, got) : nullptr;
+            if (z) {
+                // Ctrl-Z typed at the console ends its input.
+                in_.append(b, static_cast<size_t>(static_cast<const char*>(z) - b));
+                eof_ = true;
+            } else {
+                in_.append(b, got);
+            }
+            return;
+        }
+        // Ctrl-C aborts a console read while its handler ends the program;
+        // should the program live on, read again, but not forever.
+        if (console && GetLastError() == ERROR_OPERATION_ABORTED && ++aborted < 10) {
+            Sleep(50);
+            continue;
+        }
+        eof_ = true;
+        return;
+    }
+}
+
+int WindowsConsole::read_int(int* v)
+{
+    flush();
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (keys_ && is_console(in)) {
+        // Keys pressed for the game are not meant for the prompt, and an
+        // arrow would recall an earlier line.
+        FlushConsoleInputBuffer(in);
+        in_.clear();
+    }
+    keys_ = false;
+    col_ = -1;
+    after_glyph_ = false;
+    for (;;) {
+        NumRead r = parse_int(in_.data(), in_.size(), eof_);
+        switch (r.kind) {
+        case Num::Number:
+            in_.erase(0, r.used);
+            *v = r.value;
+            return 1;
+        case Num::Overflow:
+        case Num::Bad:
+            in_.erase(0, r.used);
+            return 0;
+        case Num::End:
+            WindowsConsole::quit(1, "输入已结束");
+        case Num::More:
+            in_.erase(0, r.used);
+            fill();
+            break;
+        }
+    }
+}
+
+bool WindowsConsole::kbhit()
+{
+    flush();
+    keys_ = true;
+    if (_kbhit())
+        return true;
+    // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    return is_console(in) && settle(in) > 0;
+}
+
+int WindowsConsole::getch()
+{
+    flush();
+    keys_ = true;
+    return _getch();
+}
+
+void WindowsConsole::wait_key(int due_ms)
+{
+    flush();
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    bool console = is_console(in);
+    for (;;) {
+        int left = due_ms - now_ms();
+        if (left <= 0)
+            return;
+        if (console) {
+            int s = settle(in);
+            if (s > 0)
+                return;
+            if (s == 0 && WaitForSingleObject(in, static_cast<DWORD>(left)) != WAIT_FAILED)
+                continue;
+            console = false; // cannot wait on it: time alone ends the wait
+            continue;
+        }
+        Sleep(static_cast<DWORD>(left));
+    }
+}
+
+int WindowsConsole::now_ms()
+{
+    const long long d = counter() - start_, f = frequency();
+    return static_cast<int>(d / f * 1000 + d % f * 1000 / f);
+}
+
+void WindowsConsole::sleep_ms(int ms)
+{
+    flush();
+    if (ms > 0)
+        Sleep(static_cast<DWORD>(ms));
+}
+
+unsigned WindowsConsole::seed() { return static_cast<unsigned>(std::time(nullptr)); }
+
+bool WindowsConsole::size(int* cols, int* rows)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return false;
+    const int c = info.srWindow.Right - info.srWindow.Left + 1;
+    const int r = info.srWindow.Bottom - info.srWindow.Top + 1;
+    if (c <= 0 || r <= 0)
+        return false;
+    *cols = c;
+    *rows = r;
+    return true;
+}
+
+bool WindowsConsole::wait_resize_or_key()
+{
+    flush();
+    keys_ = true;
+    // The console reports no resize while we wait; a key is all there is.
+    int c = _getch();
+    if (c == 0 || c == 224)
+        _getch();
+    return true;
+}
+
+void WindowsConsole::quit(int status, const char* why)
+{
+    restore();
+    std::string msg = "my-dropix: ";
+    msg += why;
+    msg += '\n';
+    put(STD_ERROR_HANDLE, msg.data(), msg.size());
+    std::exit(status);
+}
