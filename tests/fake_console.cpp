@@ -56,15 +56,8 @@ bool FakeConsole::decode()
     if (k.key == Key::None)
         return false;
     in_.erase(0, k.used);
-    qn_ = qp_ = 0;
-    switch (k.key) {
-    case Key::Space: q_[qn_++] = 32; break;
-    case Key::Up: q_[qn_++] = 224; q_[qn_++] = 72; break;
-    case Key::Left: q_[qn_++] = 224; q_[qn_++] = 75; break;
-    case Key::Right: q_[qn_++] = 224; q_[qn_++] = 77; break;
-    case Key::Down: q_[qn_++] = 224; q_[qn_++] = 80; break;
-    default: q_[qn_++] = 0; break;
-    }
+    qp_ = 0;
+    qn_ = key_codes(k.key, q_);
     return true;
 }
 

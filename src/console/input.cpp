@@ -89,6 +89,22 @@ KeyRead decode_key(const unsigned char* p, size_t n, bool final)
     return key(Key::Other, p[1] >= 0x20 && p[1] <= 0x7e ? 2 : 1);
 }
 
+int key_codes(Key k, int codes[2])
+{
+    int arrow;
+    switch (k) {
+    case Key::Space: codes[0] = 32; return 1;
+    case Key::Up: arrow = 72; break;
+    case Key::Left: arrow = 75; break;
+    case Key::Right: arrow = 77; break;
+    case Key::Down: arrow = 80; break;
+    default: codes[0] = 0; return 1;
+    }
+    codes[0] = 224;
+    codes[1] = arrow;
+    return 2;
+}
+
 NumRead parse_int(const char* p, size_t n, bool eof)
 {
     size_t k = 0;

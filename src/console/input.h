@@ -15,6 +15,10 @@ struct KeyRead {
 // follow soon, so an incomplete sequence counts as one ignored key.
 KeyRead decode_key(const unsigned char* p, size_t n, bool final);
 
+// The codes the Windows console gives for a key: space 32, an arrow 224 and
+// 72/75/77/80; any other key a lone 0. Returns how many it put in `codes`.
+int key_codes(Key k, int codes[2]);
+
 enum class Num { More, Number, Overflow, Bad, End };
 
 struct NumRead {

@@ -367,16 +367,8 @@ bool PosixConsole::decode()
     }
     partial_since_ = -1;
     in_.erase(0, k.used);
-    queue_n_ = 0;
     queue_pos_ = 0;
-    switch (k.key) {
-    case Key::Space: queue_[queue_n_++] = 32; break;
-    case Key::Up: queue_[queue_n_++] = 224; queue_[queue_n_++] = 72; break;
-    case Key::Left: queue_[queue_n_++] = 224; queue_[queue_n_++] = 75; break;
-    case Key::Right: queue_[queue_n_++] = 224; queue_[queue_n_++] = 77; break;
-    case Key::Down: queue_[queue_n_++] = 224; queue_[queue_n_++] = 80; break;
-    default: queue_[queue_n_++] = 0; break;
-    }
+    queue_n_ = key_codes(k.key, queue_);
     return true;
 }
 
