@@ -14,10 +14,19 @@ int settermprop(VTermProp prop, VTermValue* val, void* user)
     return 1;
 }
 
+int damage(VTermRect r, void* user)
+{
+    auto* s = static_cast<Screen*>(user);
+    if (s->on_damage)
+        s->on_damage(r.start_row, r.end_row, r.start_col, r.end_col);
+    return 1;
+}
+
 VTermScreenCallbacks callbacks()
 {
     VTermScreenCallbacks cb = {};
     cb.settermprop = settermprop;
+    cb.damage = damage;
     return cb;
 }
 

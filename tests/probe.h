@@ -1,6 +1,7 @@
 // A terminal screen for tests: bytes in, cells out, as libvterm shows them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 struct VTerm;
@@ -43,6 +44,10 @@ public:
     bool pen_default() const;
     int cols() const { return cols_; }
     int rows() const { return rows_; }
+
+    // Called for every rectangle of cells that changed: rows [row0, row1),
+    // columns [col0, col1). Lets a test look again only where it must.
+    std::function<void(int row0, int row1, int col0, int col1)> on_damage;
 
     // Used by the libvterm callbacks.
     bool cursor_visible_ = true;

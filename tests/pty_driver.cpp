@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -32,6 +33,7 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
         if (!mkdtemp(tmpl))
             throw std::runtime_error("mkdtemp");
         dir = tmpl;
+        own_dir_ = true;
     }
     struct winsize ws = {};
     ws.ws_col = static_cast<unsigned short>(o.cols);
@@ -96,6 +98,11 @@ PtyGame::~PtyGame()
             kill(-g, SIGKILL);
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
+    }
+    if (own_dir_) {
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (system(cmd.c_str()) != 0)
+            fprintf(stderr, "cannot remove %s\n", dir.c_str());
     }
     if (in_pipe_ >= 0)
         close(in_pipe_);

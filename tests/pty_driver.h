@@ -58,6 +58,7 @@ private:
     int slave_ = -1;   // kept open so the modes can be read after the game ends
     int in_pipe_ = -1;
     int status_ = -1;
+    bool own_dir_ = false; // made here, so removed here
 };
 
 // Milliseconds on a monotonic clock.

@@ -39,11 +39,24 @@ void wake()
     errno = e;
 }
 
+// Lets output held by Ctrl-S go, so that a restoring write cannot block.
+// SIGTTOU is held off meanwhile: in a background job the call would stop
+// the game on its way out instead.
+void resume_output()
+{
+    sigset_t s, old;
+    sigemptyset(&s);
+    sigaddset(&s, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &s, &old);
+    tcflow(STDOUT_FILENO, TCOON);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
 void on_quit(int sig)
 {
     if (g_quit_sig != 0) {
         // Asked twice and the game has not got round to it: leave now.
-        tcflow(STDOUT_FILENO, TCOON);
+        resume_output();
         ssize_t r = write(STDOUT_FILENO, RESTORE, sizeof RESTORE - 1);
         (void)r;
         if (g_have_tty)
@@ -157,7 +170,7 @@ void PosixConsole::leave()
     buf_.clear();
     // Output held by Ctrl-S would block the restoring write below.
     if (isatty(STDOUT_FILENO))
-        tcflow(STDOUT_FILENO, TCOON);
+        resume_output();
     ssize_t r = write(STDOUT_FILENO, RESTORE, sizeof RESTORE - 1);
     (void)r;
     if (tty_in_)
@@ -425,13 +438,14 @@ void PosixConsole::pause()
     const int row = row_;
     text(PROMPT);
     set_mode(Mode::Keys);
-    flush();
-    // Keys typed before the pause do not end it.
+    // Keys typed before the pause do not end it. They go before the prompt
+    // shows, so that a key pressed in answer to it cannot go with them.
     if (tty_in_)
         tcflush(STDIN_FILENO, TCIFLUSH);
     in_.clear();
     queue_n_ = queue_pos_ = 0;
     partial_since_ = -1;
+    flush();
     for (;;) {
         bool lost = g_lost || g_stop;
         check();

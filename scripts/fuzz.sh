@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the input decoders with clang (address and
+# undefined-behaviour sanitizers on) in build/fuzz and runs each for a
+# bounded time: DROPIX_FUZZ_SECONDS, 60 by default. Fails on any crash,
+# sanitizer report, broken property or input that takes too long. Installs
+# clang and its fuzzer runtime when missing (Debian 12, as root or with sudo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${DROPIX_FUZZ_SECONDS:-60}
+targets=(parse_int decode_key)
+
+packages=(clang libclang-rt-14-dev cmake make)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+out=build/fuzz
+cmake -S tests/fuzz -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out" -j "$(nproc 2>/dev/null || echo 2)"
+
+status=0
+for t in "${targets[@]}"; do
+    # New inputs go to a scratch corpus; the seed corpus in the tree stays as it is.
+    work="$out/corpus/$t"
+    mkdir -p "$work" "$out/artifacts"
+    log="$out/$t.log"
+    echo "== fuzz $t for ${seconds} s"
+    # Inputs are kept to 1 KiB: longer ones only try the same, more slowly.
+    if "$out/fuzz_$t" -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" \
+            "$work" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
+        execs=$(awk '/stat::number_of_executed_units/ {print $2}' "$log")
+        echo "$t: ${execs:-?} executions in ${seconds} s, no failure"
+    else
+        tail -n 60 "$log"
+        echo "$t: FAILED (log: $log, input saved under $out/artifacts/)"
+        status=1
+    fi
+done
+exit $status
