@@ -28,3 +28,10 @@ for preset in debug asan; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz"
+./scripts/fuzz.sh
+echo "== package"
+./scripts/check-package.sh
+echo "== windows"
+./scripts/cross-windows.sh
