@@ -7,65 +7,8 @@
 
 #include <string>
 
-#include "pty_driver.h"
+#include "e2e_play.h"
 
-namespace {
-
-const char DOWN[] = "\x1b[B";
-const char LEFT[] = "\x1b[D";
-const char PAUSE_PROMPT[] = "请按任意键继续. . .";
-
-// The terminal is as the game found it: line input with echo, main screen,
-// a visible cursor, default colours.
-void expect_terminal_back(PtyGame& g)
-{
-    struct termios t = g.modes();
-    EXPECT_TRUE(t.c_lflag & ICANON);
-    EXPECT_TRUE(t.c_lflag & ECHO);
-    EXPECT_TRUE(t.c_lflag & ISIG);
-    EXPECT_FALSE(g.screen.altscreen());
-    EXPECT_TRUE(g.screen.cursor_visible());
-    EXPECT_TRUE(g.screen.pen_default());
-}
-
-// Answers the three prompts of a new game.
-void start(PtyGame& g, int w, int h, int log = 0)
-{
-    ASSERT_TRUE(g.wait_text("宽度设置,建议20 请输入 10~100 的数值,并按回车确定;"));
-    g.type(std::to_string(w) + "\n");
-    ASSERT_TRUE(g.wait_text("高度设置,建议20 请输入 15~100 的数值,并按回车确定;"));
-    g.type(std::to_string(h) + "\n");
-    ASSERT_TRUE(g.wait_text("是否开启数据记录 0=否 1=是"));
-    g.type(std::to_string(log) + "\n");
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w + 1), 14).ch == "空"; }));
-    // Play has begun once the first piece has taken its first step.
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w / 2 - 2), 1).fg == 8; }));
-}
-
-// Drops pieces in bursts of down keys until the game is over and its final
-// board waits under the pause prompt on row h.
-bool play_to_end(PtyGame& g, int h)
-{
-    auto over = [&](const Screen& s) { return s.row(h).rfind(PAUSE_PROMPT, 0) == 0; };
-    long long end = now_ms() + 60000;
-    while (now_ms() < end) {
-        // Let the last burst be used up before looking.
-        std::string before;
-        do {
-            before = g.raw;
-            g.wait_for([](const Screen&) { return false; }, 120);
-        } while (g.raw != before);
-        if (over(g.screen))
-            return true;
-        std::string burst;
-        for (int k = 0; k < 8; k++)
-            burst += DOWN;
-        g.type(burst);
-    }
-    return false;
-}
-
-} // namespace
 
 TEST(E2E, WholeGamesWithRestartEndWithStatusZeroAndTheTerminalBack)
 {
@@ -87,18 +30,14 @@ TEST(E2E, WholeGamesWithRestartEndWithStatusZeroAndTheTerminalBack)
     EXPECT_FALSE(g.screen.cursor_visible());
     // Text typed during play is no answer to any later prompt.
     g.type("1\n");
-    ASSERT_TRUE(play_to_end(g, 15));
-    g.type("x");
-    ASSERT_TRUE(g.wait_text("重新开始请按1，结束请按0"));
+    to_end_prompt(g, 15);
     EXPECT_EQ(g.screen.row(0), "游戏结束");
     g.type("1\n");
     ASSERT_TRUE(g.wait_text("#Referenced By:"));
     EXPECT_EQ(g.screen.row(3), "1"); // the echo of the answer
     EXPECT_EQ(g.screen.row(4), "########################################");
     start(g, 12, 16);
-    ASSERT_TRUE(play_to_end(g, 16));
-    g.type(" ");
-    ASSERT_TRUE(g.wait_text("重新开始请按1，结束请按0"));
+    to_end_prompt(g, 16);
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);
@@ -161,9 +100,7 @@ TEST(E2E, CtrlZRestoresTheTerminalAndFgRedrawsTheGame)
     ASSERT_TRUE(g.wait_for([&](const Screen&) { return !(g.modes().c_lflag & ICANON); }));
     EXPECT_FALSE(g.screen.cursor_visible());
     // Play goes on: the piece still answers the keys.
-    ASSERT_TRUE(play_to_end(g, 15));
-    g.type("x");
-    ASSERT_TRUE(g.wait_text("重新开始请按1，结束请按0"));
+    to_end_prompt(g, 15);
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
 }

@@ -17,42 +17,10 @@
 #include <sstream>
 #include <string>
 
-#include "pty_driver.h"
+#include "e2e_play.h"
 
 namespace {
 
-const char DOWN[] = "\x1b[B";
-const char PAUSE_PROMPT[] = "请按任意键继续. . .";
-const char END_PROMPT[] = "重新开始请按1，结束请按0";
-
-// The modes a new terminal starts with, which the game must leave behind.
-struct termios pristine()
-{
-    int master = -1, slave = -1;
-    struct termios t;
-    std::memset(&t, 0, sizeof t);
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
-        tcgetattr(slave, &t);
-        close(slave);
-        close(master);
-    }
-    return t;
-}
-
-// Modes, screen, cursor and colours are as the terminal had them.
-void expect_terminal_back(PtyGame& g)
-{
-    const struct termios want = pristine();
-    const struct termios got = g.modes();
-    EXPECT_EQ(got.c_iflag, want.c_iflag);
-    EXPECT_EQ(got.c_oflag, want.c_oflag);
-    EXPECT_EQ(got.c_cflag, want.c_cflag);
-    EXPECT_EQ(got.c_lflag, want.c_lflag);
-    EXPECT_EQ(std::memcmp(got.c_cc, want.c_cc, sizeof want.c_cc), 0);
-    EXPECT_FALSE(g.screen.altscreen());
-    EXPECT_TRUE(g.screen.cursor_visible());
-    EXPECT_TRUE(g.screen.pen_default());
-}
 
 std::string scratch_dir(mode_t mode = 0755)
 {
@@ -79,57 +47,6 @@ void remove_tree(const std::string& dir)
     const std::string cmd = "chmod -R u+w '" + dir + "' 2>/dev/null; rm -rf '" + dir + "'";
     if (system(cmd.c_str()) != 0)
         ADD_FAILURE() << "cannot remove " << dir;
-}
-
-// Answers the three prompts and waits until the first piece has moved.
-void start(PtyGame& g, int w, int h, int log)
-{
-    ASSERT_TRUE(g.wait_text("宽度设置,建议20 请输入 10~100 的数值,并按回车确定;"));
-    g.type(std::to_string(w) + "\n");
-    ASSERT_TRUE(g.wait_text("高度设置,建议20 请输入 15~100 的数值,并按回车确定;"));
-    g.type(std::to_string(h) + "\n");
-    ASSERT_TRUE(g.wait_text("是否开启数据记录 0=否 1=是"));
-    g.type(std::to_string(log) + "\n");
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w + 1), 14).ch == "空"; }));
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w / 2 - 2), 1).fg == 8; }));
-}
-
-// Drops pieces with bursts of down keys until `over` holds.
-bool drop_until(PtyGame& g, const std::function<bool()>& over)
-{
-    const long long end = now_ms() + 120000;
-    while (now_ms() < end) {
-        // Let the last burst be used up before looking.
-        std::string before;
-        do {
-            before = g.raw;
-            g.wait_for([](const Screen&) { return false; }, 120);
-        } while (g.raw != before);
-        if (over())
-            return true;
-        std::string burst;
-        for (int k = 0; k < 8; k++)
-            burst += DOWN;
-        g.type(burst);
-    }
-    return false;
-}
-
-// Plays until the final board waits under the pause prompt on row h (or,
-// had a burst ended that pause, the end screen is up).
-bool play_to_end(PtyGame& g, int h)
-{
-    return drop_until(g, [&] { return g.screen.row(h).rfind(PAUSE_PROMPT, 0) == 0 || g.screen.contains(END_PROMPT); });
-}
-
-// From the final board to the end screen's question.
-void to_end_prompt(PtyGame& g, int h)
-{
-    ASSERT_TRUE(play_to_end(g, h));
-    if (!g.screen.contains(END_PROMPT))
-        g.type("x");
-    ASSERT_TRUE(g.wait_text(END_PROMPT));
-    ASSERT_TRUE(g.wait_text("请输入 0~1 的数值,并按回车确定;"));
 }
 
 // A whole game in a 10 x 15 well, then 0 at the end screen.

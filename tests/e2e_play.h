@@ -1,0 +1,24 @@
+// Playing the real game in a pseudo-terminal, as the end-to-end tests do.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "pty_driver.h"
+
+extern const char DOWN[];
+extern const char LEFT[];
+extern const char PAUSE_PROMPT[];
+extern const char END_PROMPT[];
+
+// Modes, screen, cursor and colours are as a new terminal has them.
+void expect_terminal_back(PtyGame& g);
+// Answers the three prompts and waits until the first piece has moved.
+void start(PtyGame& g, int w, int h, int log = 0);
+// Drops pieces with bursts of down keys until `over` holds.
+bool drop_until(PtyGame& g, const std::function<bool()>& over);
+// Plays until the final board waits under the pause prompt on row h (or,
+// had a burst ended that pause, the end screen is up).
+bool play_to_end(PtyGame& g, int h);
+// From play to the end screen's question.
+void to_end_prompt(PtyGame& g, int h);
