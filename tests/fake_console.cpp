@@ -139,17 +139,11 @@ void FakeConsole::pause()
 int FakeConsole::read_int(int* v)
 {
     flush();
-    NumRead r = parse_int(lines.data() + lpos_, lines.size() - lpos_, true);
-    lpos_ += r.used;
-    switch (r.kind) {
-    case Num::Number:
-        *v = r.value;
-        return 1;
-    case Num::End:
+    // The script is all the input there is.
+    int r = take_int(lines, true, v);
+    if (r == INPUT_ENDED)
         FakeConsole::quit(1, "end of input");
-    default:
-        return 0;
-    }
+    return r;
 }
 
 bool FakeConsole::size(int* cols, int* rows)

@@ -69,7 +69,6 @@ private:
 
     std::deque<Chunk> keys_;
     std::string in_;
-    size_t lpos_ = 0;
     int q_[2] = {0, 0};
     int qn_ = 0, qp_ = 0;
     bool take_resize();

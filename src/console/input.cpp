@@ -145,3 +145,22 @@ NumRead parse_int(const char* p, size_t n, bool eof)
         return {Num::Overflow, 0, k};
     return {Num::Number, static_cast<int>(v), k};
 }
+
+int take_int(std::string& in, bool eof, int* v)
+{
+    NumRead r = parse_int(in.data(), in.size(), eof);
+    in.erase(0, r.used);
+    switch (r.kind) {
+    case Num::Number:
+        *v = r.value;
+        return 1;
+    case Num::Overflow:
+    case Num::Bad:
+        return 0;
+    case Num::End:
+        return INPUT_ENDED;
+    case Num::More:
+        break;
+    }
+    return NEED_MORE;
+}

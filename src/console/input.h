@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 enum class Key { None, Space, Up, Down, Left, Right, Other };
 
@@ -32,3 +33,10 @@ struct NumRead {
 // (Bad); a number beyond int is consumed whole and refused (Overflow). `eof`
 // says that p[0..n) is all that is left of the input.
 NumRead parse_int(const char* p, size_t n, bool eof);
+
+// Takes the next answer to a prompt from the front of `in`: 1 with *v set,
+// 0 for an unusable entry (dropped from `in`), NEED_MORE when the answer is
+// not complete yet, INPUT_ENDED when nothing is left and nothing will come.
+constexpr int NEED_MORE = -1;
+constexpr int INPUT_ENDED = -2;
+int take_int(std::string& in, bool eof, int* v);

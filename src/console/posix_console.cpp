@@ -472,24 +472,13 @@ int PosixConsole::read_int(int* v)
     set_mode(Mode::Line);
     for (;;) {
         check();
-        NumRead r = parse_int(in_.data(), in_.size(), eof_);
-        switch (r.kind) {
-        case Num::Number:
-            in_.erase(0, r.used);
-            *v = r.value;
-            return 1;
-        case Num::Overflow:
-        case Num::Bad:
-            in_.erase(0, r.used);
-            return 0;
-        case Num::End:
+        int r = take_int(in_, eof_, v);
+        if (r == INPUT_ENDED)
             PosixConsole::quit(1, "输入已结束");
-        case Num::More:
-            in_.erase(0, r.used);
-            if (block(-1))
-                fill();
-            break;
-        }
+        if (r != NEED_MORE)
+            return r;
+        if (block(-1))
+            fill();
     }
 }
 

@@ -309,23 +309,12 @@ int WindowsConsole::read_int(int* v)
     col_ = -1;
     after_glyph_ = false;
     for (;;) {
-        NumRead r = parse_int(in_.data(), in_.size(), eof_);
-        switch (r.kind) {
-        case Num::Number:
-            in_.erase(0, r.used);
-            *v = r.value;
-            return 1;
-        case Num::Overflow:
-        case Num::Bad:
-            in_.erase(0, r.used);
-            return 0;
-        case Num::End:
+        int r = take_int(in_, eof_, v);
+        if (r == INPUT_ENDED)
             WindowsConsole::quit(1, "输入已结束");
-        case Num::More:
-            in_.erase(0, r.used);
-            fill();
-            break;
-        }
+        if (r != NEED_MORE)
+            return r;
+        fill();
     }
 }
 
