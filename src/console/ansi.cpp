@@ -76,9 +76,8 @@ void AnsiConsole::move(int col, int row)
     char s[32];
     std::snprintf(s, sizeof s, "\x1b[%d;%dH", row + 1, col + 1);
     seq(s);
-    col_ = col;
+    cols_.at(col);
     row_ = row;
-    unsure_ = false;
 }
 
 void AnsiConsole::clear()
@@ -87,41 +86,22 @@ void AnsiConsole::clear()
     if (attr_ < 0 || attr_ >= 16)
         attr(7, 0);
     seq("\x1b[2J\x1b[H");
-    col_ = 0;
+    cols_.at(0);
     row_ = 0;
-    unsure_ = false;
 }
 
 void AnsiConsole::text(std::string_view s)
 {
-    // "■" and the arrows are one column wide on many terminals and two on
-    // others; the game lays them out as two, so text that follows one on the
-    // same line is put in its place explicitly.
     size_t from = 0;
     for (size_t k = 0; k < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[k]);
-        size_t len = b < 0x80 ? 1 : b >= 0xf0 ? 4 : b >= 0xe0 ? 3 : 2;
-        if (unsure_ && b != '\n' && b != '\r') {
+        if (cols_.realign_before(s[k])) {
             enc_.append(buf_, s.data() + from, k - from);
             from = k;
             char cha[16];
-            std::snprintf(cha, sizeof cha, "\x1b[%dG", col_ + 1);
+            std::snprintf(cha, sizeof cha, "\x1b[%dG", cols_.col + 1);
             seq(cha);
-            unsure_ = false;
         }
-        if (b == '\n' || b == '\r') {
-            col_ = 0;
-            unsure_ = false;
-        } else if (col_ >= 0) {
-            col_ += b < 0x80 ? 1 : 2;
-            // U+2190..U+21FF arrows, U+25A0..U+25FF geometric shapes.
-            if (len == 3 && b == 0xe2 && k + 1 < s.size()) {
-                unsigned char c = static_cast<unsigned char>(s[k + 1]);
-                if (c == 0x86 || c == 0x87 || c == 0x96 || c == 0x97)
-                    unsure_ = true;
-            }
-        }
-        k += len;
+        k += cols_.advance(s, k);
     }
     enc_.append(buf_, s.data() + from, s.size() - from);
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "console/columns.h"
 #include "console/console.h"
 
 // UTF-8 to the terminal's encoding: GBK, GB18030 and GB2312 through iconv,
@@ -43,7 +44,7 @@ protected:
     // Delivers bytes to the terminal.
     virtual void emit(const char* p, size_t n) = 0;
     // Forget what the terminal was last told (it may have been reset).
-    void forget() { attr_ = -1; col_ = -1; }
+    void forget() { attr_ = -1; cols_.at(-1); }
 
     std::string buf_;       // pending output, in the terminal's encoding
     Encoder enc_;
@@ -53,6 +54,5 @@ protected:
 private:
     void seq(const char* s);
     int attr_ = -1;         // attribute last sent, -1 when unknown
-    int col_ = -1;          // column the cursor stands in, -1 when unknown
-    bool unsure_ = false;   // last glyph may have been drawn one column wide
+    Columns cols_;
 };

@@ -188,8 +188,7 @@ void WindowsConsole::move(int col, int row)
     flush();
     COORD at = {static_cast<SHORT>(col), static_cast<SHORT>(row)};
     SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), at);
-    col_ = col;
-    after_glyph_ = false;
+    cols_.at(col);
 }
 
 void WindowsConsole::clear()
@@ -197,37 +196,19 @@ void WindowsConsole::clear()
     flush();
     int r = std::system("cls");
     (void)r;
-    col_ = 0;
-    after_glyph_ = false;
+    cols_.at(0);
 }
 
 void WindowsConsole::text(std::string_view s)
 {
-    // "■" and the arrows are two columns wide in a Chinese console font and
-    // one in many others; the game lays them out as two, so text that follows
-    // one on the same line is put in its place explicitly.
     size_t from = 0;
     for (size_t k = 0; k < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[k]);
-        size_t len = b < 0x80 ? 1 : b >= 0xf0 ? 4 : b >= 0xe0 ? 3 : 2;
-        if (after_glyph_ && b != '\n' && b != '\r') {
+        if (cols_.realign_before(s[k])) {
             buf_.append(s.data() + from, k - from);
             from = k;
             realign();
-            after_glyph_ = false;
         }
-        if (b == '\n' || b == '\r') {
-            col_ = 0;
-        } else if (col_ >= 0) {
-            col_ += b < 0x80 ? 1 : 2;
-            // U+2190..U+21FF arrows, U+25A0..U+25FF geometric shapes.
-            if (len == 3 && b == 0xe2 && k + 1 < s.size()) {
-                unsigned char c = static_cast<unsigned char>(s[k + 1]);
-                if (c == 0x86 || c == 0x87 || c == 0x96 || c == 0x97)
-                    after_glyph_ = true;
-            }
-        }
-        k += len;
+        k += cols_.advance(s, k);
     }
     if (from < s.size())
         buf_.append(s.data() + from, s.size() - from);
@@ -239,8 +220,8 @@ void WindowsConsole::realign()
     flush();
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (col_ >= 0 && GetConsoleScreenBufferInfo(out, &info)) {
-        COORD at = {static_cast<SHORT>(col_), info.dwCursorPosition.Y};
+    if (cols_.col >= 0 && GetConsoleScreenBufferInfo(out, &info)) {
+        COORD at = {static_cast<SHORT>(cols_.col), info.dwCursorPosition.Y};
         SetConsoleCursorPosition(out, at);
     }
 }
@@ -259,8 +240,7 @@ void WindowsConsole::pause()
     FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
     int r = std::system("pause");
     (void)r;
-    col_ = -1;
-    after_glyph_ = false;
+    cols_.at(-1);
 }
 
 // Reads what standard input has next, waiting for it; sets eof_ at its end.
@@ -306,8 +286,7 @@ int WindowsConsole::read_int(int* v)
         in_.clear();
     }
     keys_ = false;
-    col_ = -1;
-    after_glyph_ = false;
+    cols_.at(-1);
     for (;;) {
         int r = take_int(in_, eof_, v);
         if (r == INPUT_ENDED)

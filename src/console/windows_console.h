@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "console/columns.h"
 #include "console/console.h"
 
 class WindowsConsole : public Console {
@@ -41,8 +42,7 @@ private:
     void fill();
 
     std::string buf_;          // pending output, UTF-8
-    int col_ = -1;             // column the cursor stands in, -1 when unknown
-    bool after_glyph_ = false; // last glyph may have been drawn one column wide
+    Columns cols_;
     std::string in_;           // prompt input read and not yet used
     bool eof_ = false;
     bool keys_ = false;        // keys were read since the last prompt
