@@ -7,23 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build/package
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+. scripts/lib.sh
 fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 ok() { echo "check-package: ok: $*"; }
 installed() { dpkg-query -W -f='${Status}' my-dropix 2>/dev/null | grep -q 'ok installed'; }
 
 # dpkg-dev and file compute the package's dependencies; man-db answers
 # `man -w` and brings groff to check the pages.
-packages=(cmake g++ make dpkg-dev file man-db)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+need cmake g++ make dpkg-dev file man-db
 
 tmp=$(mktemp -d)
 game_pid=

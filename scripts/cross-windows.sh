@@ -16,20 +16,9 @@ for a in "$@"; do
     esac
 done
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-# Installs the Debian packages given that are not installed yet.
-need() {
-    local missing=() p
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq &&
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+. scripts/lib.sh
 
-need cmake g++-mingw-w64-x86-64 file
+need --no-install-recommends cmake g++-mingw-w64-x86-64 file
 
 echo "== windows-cross"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -56,7 +45,7 @@ if [ "$use_wine" -eq 0 ]; then
     echo "skip: Wine smoke test (--no-wine)"
     exit 0
 fi
-if ! need wine64 tmux python3; then
+if ! need --no-install-recommends wine64 tmux python3; then
     echo "skip: Wine smoke test (wine64, tmux or python3 could not be installed)"
     exit 0
 fi

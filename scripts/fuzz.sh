@@ -10,17 +10,8 @@ cd "$(dirname "$0")/.."
 seconds=${DROPIX_FUZZ_SECONDS:-60}
 targets=(parse_int decode_key)
 
-packages=(clang libclang-rt-14-dev cmake make)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. scripts/lib.sh
+need clang libclang-rt-14-dev cmake make
 
 out=build/fuzz
 cmake -S tests/fuzz -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

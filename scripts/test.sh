@@ -5,17 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config googletest libgtest-dev libvterm-dev locales)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. scripts/lib.sh
+need cmake g++ make pkg-config googletest libgtest-dev libvterm-dev locales
 # The encoding tests run the game in a GBK locale.
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.gbk'; then
     as_root localedef -i zh_CN -f GBK zh_CN.GBK || echo "warning: no zh_CN.GBK locale; its tests will be skipped"
