@@ -28,7 +28,6 @@ extern int C;             // shape code of the next piece
 extern int Z;             // 1 once a down move was refused (landed)
 extern int F;             // score
 extern int J;             // board log switch
-extern int ch;            // last key code read
 extern int s_t_1, s_t_2;  // clock after the last gravity step; latest sample
 extern int i, j;          // shared loop counters over x and y
 
@@ -43,6 +42,24 @@ struct Shape {
     int back;
 };
 extern const Shape SH[N_CODE + 1]; // SH[0] is no shape
+
+// The console the game draws on; set once by the entry point (or a test).
+class Console;
+extern Console* con;
+
+#if defined(__GNUC__)
+#define PRINTF_LIKE(a, b) __attribute__((format(printf, a, b)))
+#else
+#define PRINTF_LIKE(a, b)
+#endif
+
+// Console primitives
+void set_color(int fore, int back);
+void set_cursor(int visible);
+void set_cocate(int x, int y);
+void command(int type);
+int input_int(int low, int high);
+void out(const char* fmt, ...) PRINTF_LIKE(1, 2);
 
 // Game flow
 int g_main();

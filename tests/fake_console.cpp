@@ -7,6 +7,7 @@
 FakeConsole::FakeConsole(int cols, int rows, const char* codeset)
     : AnsiConsole(codeset), screen(cols, rows), cols_(cols), rows_(rows)
 {
+    edit_ = false;
 }
 
 void FakeConsole::emit(const char* p, size_t n)
@@ -16,49 +17,26 @@ void FakeConsole::emit(const char* p, size_t n)
     screen.feed_tty(std::string(p, n));
 }
 
-bool FakeConsole::take_resize()
+// At a question, the next line of the script; elsewhere the keys due.
+void FakeConsole::fill()
 {
-    if (resizes_.empty() || t < resizes_.front().at)
-        return false;
-    flush();
-    cols_ = resizes_.front().cols;
-    rows_ = resizes_.front().rows;
-    resizes_.pop_front();
-    screen.resize(cols_, rows_);
-    forget();
-    return true;
-}
-
-bool FakeConsole::service_resize()
-{
-    if (!take_resize())
-        return false;
-    if (redraw)
-        redraw();
-    flush();
-    return true;
-}
-
-void FakeConsole::arrive()
-{
+    if (asking_) {
+        if (in_.find('\n') == std::string::npos) {
+            // Keys meant for play and not read by it are not what the
+            // script types at the question.
+            in_.clear();
+            if (lines.empty())
+                return;
+            const size_t nl = lines.find('\n');
+            in_ += lines.substr(0, nl) + '\n';
+            lines.erase(0, nl == std::string::npos ? nl : nl + 1);
+        }
+        return;
+    }
     while (!keys_.empty() && keys_.front().at <= t) {
         in_ += keys_.front().bytes;
         keys_.pop_front();
     }
-}
-
-bool FakeConsole::decode()
-{
-    if (qn_ > qp_)
-        return true;
-    arrive();
-    KeyRead k = decode_key(reinterpret_cast<const unsigned char*>(in_.data()), in_.size(), true);
-    if (k.key == Key::None)
-        return false;
-    in_.erase(0, k.used);
-    qp_ = 0;
-    qn_ = key_codes(k.key, q_);
-    return true;
 }
 
 int FakeConsole::next_event() const
@@ -71,79 +49,46 @@ int FakeConsole::next_event() const
     return next;
 }
 
-bool FakeConsole::kbhit()
+// Time passes to the next key or resize, or to the deadline; with neither
+// left, the input has ended. The script is all a question will get.
+void FakeConsole::block(int due_ms)
+{
+    if (asking_) {
+        eof_ = lines.empty();
+        return;
+    }
+    int until = next_event();
+    if (due_ms >= 0)
+        until = std::min(until, due_ms);
+    if (until == INT_MAX) {
+        eof_ = true;
+        return;
+    }
+    if (until > t) {
+        waits++;
+        t = until;
+    }
+}
+
+bool FakeConsole::lost()
+{
+    if (resizes_.empty() || t < resizes_.front().at)
+        return false;
+    flush();
+    cols_ = resizes_.front().cols;
+    rows_ = resizes_.front().rows;
+    resizes_.pop_front();
+    screen.resize(cols_, rows_);
+    return true;
+}
+
+Key FakeConsole::key()
 {
     if (++polls > limit)
         throw std::runtime_error("game loop does not end");
     if (on_poll)
         on_poll();
-    service_resize();
-    flush();
-    return decode();
-}
-
-int FakeConsole::getch()
-{
-    while (!decode()) {
-        int next = next_event();
-        if (next == INT_MAX)
-            return 0;
-        t = std::max(t, next);
-        service_resize();
-    }
-    int c = q_[qp_++];
-    if (qp_ == qn_)
-        qn_ = qp_ = 0;
-    return c;
-}
-
-void FakeConsole::wait_key(int due_ms)
-{
-    flush();
-    if (decode())
-        return;
-    int until = std::min(due_ms, next_event());
-    if (until > t) {
-        waits++;
-        t = until;
-    }
-    service_resize();
-}
-
-void FakeConsole::pause()
-{
-    const int row = row_;
-    text("请按任意键继续. . .");
-    flush();
-    arrive();
-    in_.clear();
-    qn_ = qp_ = 0;
-    for (;;) {
-        int next = next_event();
-        if (next == INT_MAX)
-            return; // end of input ends the pause
-        t = std::max(t, next);
-        if (service_resize()) {
-            move(0, row);
-            attr(15, 0);
-            text("请按任意键继续. . .");
-            continue;
-        }
-        if (decode()) {
-            qn_ = qp_ = 0;
-            return;
-        }
-    }
-}
-
-int FakeConsole::read_int(int* v)
-{
-    flush();
-    // The script is all the input there is.
-    int r = take_int(lines, true, v);
-    if (r == INPUT_ENDED)
-        FakeConsole::quit(1, "end of input");
-    return r;
+    return AnsiConsole::key();
 }
 
 bool FakeConsole::size(int* cols, int* rows)
@@ -151,23 +96,6 @@ bool FakeConsole::size(int* cols, int* rows)
     *cols = cols_;
     *rows = rows_;
     return true;
-}
-
-bool FakeConsole::wait_resize_or_key()
-{
-    flush();
-    for (;;) {
-        if (take_resize())
-            return false;
-        if (decode()) {
-            qn_ = qp_ = 0;
-            return true;
-        }
-        int next = next_event();
-        if (next == INT_MAX)
-            return true;
-        t = std::max(t, next);
-    }
 }
 
 void FakeConsole::quit(int status, const char* why)

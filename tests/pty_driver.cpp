@@ -25,6 +25,45 @@ long long now_ms()
     return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
+namespace {
+
+volatile sig_atomic_t g_job = 0; // what the test asks of the shell: SIGUSR1 fg, SIGUSR2 bg
+
+void on_job(int sig) { g_job = sig; }
+
+// The parent of the game, in the terminal's session: a shell with job
+// control in miniature. It gives the game the terminal (unless started in
+// the background), takes it back when the game stops and reports the stop,
+// and does `fg` and `bg` when the test asks.
+[[noreturn]] void shell(int tty, pid_t game, bool background, int stops)
+{
+    setpgid(game, game);
+    if (!background)
+        tcsetpgrp(tty, game);
+    for (;;) {
+        int st;
+        const pid_t r = waitpid(game, &st, WUNTRACED | WNOHANG);
+        if (r == game && WIFSTOPPED(st)) {
+            tcsetpgrp(tty, getpgrp());
+            const char b = 'S';
+            if (write(stops, &b, 1) != 1)
+                _exit(126);
+        } else if (r == game) {
+            _exit(WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st));
+        } else if (r < 0 && errno != EINTR) {
+            _exit(126);
+        }
+        if (g_job == SIGUSR1)
+            tcsetpgrp(tty, game);
+        if (g_job != 0)
+            kill(-game, SIGCONT);
+        g_job = 0;
+        usleep(2000);
+    }
+}
+
+} // namespace
+
 PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
 {
     dir = o.cwd;
@@ -38,19 +77,22 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
     struct winsize ws = {};
     ws.ws_col = static_cast<unsigned short>(o.cols);
     ws.ws_row = static_cast<unsigned short>(o.rows);
-    int pfd[2] = {-1, -1};
-    if (o.stdin_pipe && pipe(pfd) != 0)
+    int pfd[2] = {-1, -1}, sfd[2] = {-1, -1};
+    if ((o.stdin_pipe && pipe(pfd) != 0) || pipe(sfd) != 0)
         throw std::runtime_error("pipe");
     pid = forkpty(&master_, nullptr, nullptr, &ws);
     if (pid < 0)
         throw std::runtime_error("forkpty");
     if (pid == 0) {
+        close(sfd[0]);
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         for (const auto& kv : o.env)
             setenv(kv.first.c_str(), kv.second.c_str(), 1);
         for (const auto& k : o.unset)
             unsetenv(k.c_str());
+        // The terminal, whatever standard input becomes.
+        const int tty = dup(STDIN_FILENO);
         if (o.stdin_pipe) {
             dup2(pfd[0], STDIN_FILENO);
             close(pfd[0]);
@@ -64,24 +106,28 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
             close(fd);
         }
         std::string prog = o.program.empty() ? DROPIX_BIN : o.program;
-        // Like a shell with job control: the game runs in a process group
-        // of its own in the foreground, so that Ctrl-Z can stop it.
+        struct sigaction sa = {};
+        sa.sa_handler = on_job;
+        sigaction(SIGUSR1, &sa, nullptr);
+        sigaction(SIGUSR2, &sa, nullptr);
         ::signal(SIGTTOU, SIG_IGN);
         pid_t game = fork();
         if (game == 0) {
             setpgid(0, 0);
-            tcsetpgrp(STDIN_FILENO, getpid());
-            ::signal(SIGTTOU, SIG_DFL);
+            if (!o.background)
+                tcsetpgrp(tty, getpid());
+            close(tty);
+            close(sfd[1]);
+            for (int sig : {SIGTTOU, SIGUSR1, SIGUSR2})
+                ::signal(sig, SIG_DFL);
             execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        setpgid(game, game);
-        tcsetpgrp(STDIN_FILENO, game);
-        int st;
-        while (waitpid(game, &st, 0) < 0 && errno == EINTR) {
-        }
-        _exit(WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st));
+        shell(tty, game, o.background, sfd[1]);
     }
+    close(sfd[1]);
+    stops_pipe_ = sfd[0];
+    fcntl(stops_pipe_, F_SETFL, fcntl(stops_pipe_, F_GETFL) | O_NONBLOCK);
     if (o.stdin_pipe) {
         close(pfd[0]);
         in_pipe_ = pfd[1];
@@ -93,9 +139,8 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
 PtyGame::~PtyGame()
 {
     if (status_ == -1 && pid > 0) {
-        pid_t g = tcgetpgrp(master_);
-        if (g > 0 && g != pid)
-            kill(-g, SIGKILL);
+        if (game() > 0)
+            kill(-game_, SIGKILL);
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
@@ -106,6 +151,8 @@ PtyGame::~PtyGame()
     }
     if (in_pipe_ >= 0)
         close(in_pipe_);
+    if (stops_pipe_ >= 0)
+        close(stops_pipe_);
     if (slave_ >= 0)
         close(slave_);
     if (master_ >= 0)
@@ -198,11 +245,29 @@ int PtyGame::wait_exit(int timeout_ms)
     }
 }
 
-pid_t PtyGame::game() const { return tcgetpgrp(master_); }
+pid_t PtyGame::game()
+{
+    // The shell's one child, once it is there.
+    for (long long end = now_ms() + 5000; game_ <= 0 && now_ms() < end; usleep(1000)) {
+        std::string path = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children";
+        FILE* f = fopen(path.c_str(), "r");
+        if (!f)
+            break;
+        long child = -1;
+        if (fscanf(f, "%ld", &child) == 1)
+            game_ = static_cast<pid_t>(child);
+        fclose(f);
+    }
+    return game_;
+}
 
 void PtyGame::signal(int sig) { kill(-game(), sig); }
 
-bool PtyGame::stopped() const
+void PtyGame::fg() { kill(pid, SIGUSR1); }
+
+void PtyGame::bg() { kill(pid, SIGUSR2); }
+
+bool PtyGame::stopped()
 {
     std::string path = "/proc/" + std::to_string(game()) + "/stat";
     FILE* f = fopen(path.c_str(), "r");
@@ -213,6 +278,14 @@ bool PtyGame::stopped() const
     fclose(f);
     const char* p = strrchr(buf, ')');
     return n > 0 && p && p[1] == ' ' && p[2] == 'T';
+}
+
+int PtyGame::stops()
+{
+    char b[64];
+    for (ssize_t r; (r = read(stops_pipe_, b, sizeof b)) > 0;)
+        stops_ += static_cast<int>(r);
+    return stops_;
 }
 
 void PtyGame::resize(int cols, int rows)

@@ -22,6 +22,7 @@ public:
         bool stdin_pipe = false;   // feed standard input from a pipe instead
         std::string stdout_file;   // send standard output to a file instead
         std::string program;       // default: the game
+        bool background = false;   // started as with `&`
     };
 
     explicit PtyGame(const Options& o);
@@ -36,12 +37,17 @@ public:
     // Waits for the game to end; returns its exit status (128 + signal when
     // a signal ended it), or -1 on timeout.
     int wait_exit(int timeout_ms = 20000);
-    // Sends a signal to the game, as the terminal would.
+    // Sends a signal to the game's process group.
     void signal(int sig);
-    // The game's process (the terminal's foreground process group).
-    pid_t game() const;
-    // True while the game is stopped (Ctrl-Z).
-    bool stopped() const;
+    // As a shell's `fg` and `bg`: the game gets the terminal (or not) and
+    // is continued.
+    void fg();
+    void bg();
+    // The game's process, the leader of its process group.
+    pid_t game();
+    // True while the game is stopped; stops() counts the times it stopped.
+    bool stopped();
+    int stops();
     void resize(int cols, int rows);
     // The terminal's modes as the game left them.
     struct termios modes() const;
@@ -57,6 +63,9 @@ private:
     int master_ = -1;
     int slave_ = -1;   // kept open so the modes can be read after the game ends
     int in_pipe_ = -1;
+    int stops_pipe_ = -1; // a byte from the shell each time the game stops
+    int stops_ = 0;
+    pid_t game_ = -1;
     int status_ = -1;
     bool own_dir_ = false; // made here, so removed here
 };

@@ -60,9 +60,9 @@ TEST_F(Console_, OtherCommandsDoNothing)
 TEST_F(Console_, PauseWaitsBelowTheFloorForAKeyTypedAfterIt)
 {
     Y = 15;
-    fc->key(0, "\x1b[B");     // typed before the pause: does not end it
-    fc->key(700, "\x1b[A");   // ends it, consumed whole
-    fc->key(900, " ");
+    fc->press(0, "\x1b[B");     // typed before the pause: does not end it
+    fc->press(700, "\x1b[A");   // ends it, consumed whole
+    fc->press(900, " ");
     fc->t = 100;
     set_cocate(5, 3);
     out("x");
@@ -73,10 +73,9 @@ TEST_F(Console_, PauseWaitsBelowTheFloorForAKeyTypedAfterIt)
     EXPECT_EQ(fc->screen.cell(0, 15).fg, 15);
     EXPECT_LE(fc->screen.row(15).size(), 32u);
     // Nothing of the arrow is left for the game; the space comes later.
-    EXPECT_FALSE(fc->kbhit());
+    EXPECT_EQ(fc->key(), Key::None);
     fc->t = 900;
-    EXPECT_TRUE(fc->kbhit());
-    EXPECT_EQ(fc->getch(), 32);
+    EXPECT_EQ(fc->key(), Key::Space);
 }
 
 TEST_F(Console_, InputIntRepeatsUntilInRange)
@@ -124,9 +123,9 @@ TEST_F(Console_, InputIntRefusesTextAndOverflowAndEndsAtEndOfInput)
     }
 }
 
-TEST(ParseInt, ReadsLikePercentD)
+TEST(ParseInt, AnEntryIsANumberAsAWholeOrOneWrongEntryWithItsLine)
 {
-    auto p = [](const char* s, bool eof = true) { return parse_int(s, std::strlen(s), eof); };
+    auto p = [](const char* s) { return parse_int(s, std::strlen(s)); };
     NumRead r = p("  -42 7");
     EXPECT_EQ(r.kind, Num::Number);
     EXPECT_EQ(r.value, -42);
@@ -135,21 +134,16 @@ TEST(ParseInt, ReadsLikePercentD)
     EXPECT_EQ(p("2147483647").value, 2147483647);
     EXPECT_EQ(p("-2147483648").value, -2147483647 - 1);
     EXPECT_EQ(p("2147483648").kind, Num::Overflow);
-    EXPECT_EQ(p("99999999999999999999999").kind, Num::Overflow);
+    EXPECT_EQ(p("99999999999999999999999 5").kind, Num::Overflow);
     EXPECT_EQ(p("99999999999999999999999 5").used, 23u);
-    // Trailing text stays for the next read, like scanf.
-    EXPECT_EQ(p("20abc").used, 2u);
-    r = p("abc\n12");
-    EXPECT_EQ(r.kind, Num::Bad);
-    EXPECT_EQ(r.used, 4u);
-    EXPECT_EQ(p("- 3\n").kind, Num::Bad);
+    // Half a number is no number: the token and the rest of its line go.
+    for (const char* s : {"20abc 5\n7", "20.5 5\n7", "0x10 5\n7", "1e2 5\n7", "- 5\n7", "+\n7"}) {
+        r = p(s);
+        EXPECT_EQ(r.kind, Num::Bad) << s;
+        EXPECT_EQ(r.used, std::strlen(s) - 1) << s;
+    }
     EXPECT_EQ(p("x").used, 1u);
-    EXPECT_EQ(p(" \n ").kind, Num::End);
-    // Without the end of input a number or a line may go on.
-    EXPECT_EQ(p("12", false).kind, Num::More);
-    EXPECT_EQ(p("abc", false).kind, Num::More);
-    EXPECT_EQ(p("12\n", false).kind, Num::Number);
-    EXPECT_EQ(p("  ", false).used, 2u);
+    EXPECT_EQ(p(" \n ").kind, Num::None);
 }
 
 TEST(DecodeKey, ArrowsSpaceAndEverythingElse)

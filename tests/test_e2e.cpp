@@ -92,7 +92,7 @@ TEST(E2E, CtrlZRestoresTheTerminalAndFgRedrawsTheGame)
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
     EXPECT_TRUE(g.screen.cursor_visible());
     EXPECT_TRUE(g.modes().c_lflag & ICANON);
-    g.signal(SIGCONT);
+    g.fg();
     ASSERT_TRUE(g.wait_for([](const Screen& s) {
         return s.altscreen() && s.cell(18, 0).ch == "■" && s.row(2, 22) == "分数:   0" &&
                s.row(4, 22) == "下一个方块";
@@ -153,7 +153,7 @@ TEST(E2E, CtrlZAtAPromptBringsThePromptBack)
     g.type("\x1a");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
     EXPECT_TRUE(g.modes().c_lflag & ICANON);
-    g.signal(SIGCONT);
+    g.fg();
     // What was on screen comes back, the typed answer with it, and the
     // prompt still takes the next answer.
     ASSERT_TRUE(g.wait_for([](const Screen& s) {

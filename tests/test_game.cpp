@@ -138,8 +138,8 @@ TEST_F(Game, WellSidePanelAndFirstPieceOfAWidthTwentyWell)
 TEST_F(Game, GravityStepsStrictlyAfterTheIntervalAndTheDownKeyKeepsTheTimer)
 {
     fc->lines = "20 20 0 0";
-    fc->key(600, "\x1b[B");  // down: not a restart of the timer
-    fc->key(1100, "x");      // a turn exactly 1000 ms after the first step
+    fc->press(600, "\x1b[B");  // down: not a restart of the timer
+    fc->press(1100, "x");      // a turn exactly 1000 ms after the first step
     record();
     EXPECT_EQ(play(), 0);
     int first_two = -1, first_three = -1, first_four = -1;
@@ -168,8 +168,8 @@ TEST_F(Game, GravityStepsStrictlyAfterTheIntervalAndTheDownKeyKeepsTheTimer)
 TEST_F(Game, PauseKeepsTheTimerRunningAndTheStatusLineIsCleared)
 {
     fc->lines = "20 20 0 0";
-    fc->key(500, " ");
-    fc->key(4000, "q"); // ends the pause
+    fc->press(500, " ");
+    fc->press(4000, "q"); // ends the pause
     record();
     bool prompt_seen = false, cleared = false;
     fc->on_poll = [&] {
@@ -232,13 +232,15 @@ TEST_F(Game, ZeroAndNegativeIntervals)
 TEST_F(Game, OtherKeysDoNothingAndOneKeyIsHandledPerTurn)
 {
     fc->lines = "20 20 0 0";
-    fc->key(300, "a\x1b[15~\x1b[1;5Aq\x1b");
-    fc->key(500, "\x1b[D\x1b[D\x1b[D");
+    fc->press(300, "a\x1b[15~\x1b[1;5Aq\x1b");
+    fc->press(500, "\x1b[D\x1b[D\x1b[D");
     record();
     EXPECT_EQ(play(), 0);
     std::vector<Poll> at300, at500;
     for (const Poll& p : polls) {
-        if (p.t == 300)
+        // The lone Esc at the end is told apart from a key sequence cut in
+        // two by waiting a little for the rest.
+        if (p.t >= 300 && p.t <= 330)
             at300.push_back(p);
         if (p.t == 500)
             at500.push_back(p);
@@ -257,7 +259,7 @@ TEST_F(Game, OtherKeysDoNothingAndOneKeyIsHandledPerTurn)
 TEST_F(Game, TurnMovesAndGameOverLeavesTheLastPieceUndrawn)
 {
     fc->lines = "10 15 1 0";
-    fc->key(200, "\x1b[A");
+    fc->press(200, "\x1b[A");
     record();
     EXPECT_EQ(play(), 0);
     bool turned = false;
@@ -293,7 +295,7 @@ TEST_F(Game, AnsweringOneStartsAFreshGame)
 {
     fc->lines = "10 15 1 1 12 16 0 0";
     record();
-    fc->key(50, "\x1b[B");
+    fc->press(50, "\x1b[B");
     EXPECT_EQ(play(), 0);
     int first_12 = -1;
     for (size_t k = 0; k < polls.size(); k++)
@@ -324,7 +326,7 @@ TEST_F(Game, LandingOnTheFirstStepStillGetsOneTurnAndNoWait)
         polls.push_back({fc->t, Wx, Wy, E, Z, F, X});
         if (Z == 1) {
             landed_at.push_back(fc->t);
-            fc->key(fc->t, "\x1b[D"); // read on that very turn
+            fc->press(fc->t, "\x1b[D"); // read on that very turn
         }
     };
     EXPECT_EQ(play(), 0);
@@ -364,7 +366,7 @@ TEST_F(Game, WidestAndTallestWellPlaysCleanly)
 {
     use(240, 110);
     fc->lines = "100 100 1 0";
-    fc->key(10, "\x1b[C\x1b[C\x1b[A");
+    fc->press(10, "\x1b[C\x1b[C\x1b[A");
     EXPECT_EQ(play(), 0);
     // Nothing was written past the well but the preview's zeros.
     for (int x = 0; x < M_N; x++)

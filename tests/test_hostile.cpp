@@ -322,7 +322,7 @@ TEST(Hostile, CtrlZInAPauseAndFgBringTheBoardAndThePauseBack)
     g.type("\x1a");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
     expect_terminal_back(g);
-    g.signal(SIGCONT);
+    g.fg();
     // The board, the panel and the pause prompt, and the pause still waits.
     ASSERT_TRUE(g.wait_for([](const Screen& s) {
         return s.altscreen() && s.cell(18, 14).ch == "■" && s.row(14, 22) == "空格:暂停" && s.row(15) == PAUSE_PROMPT;

@@ -85,7 +85,7 @@ TEST_F(Log, AnUnwritableLogDoesNotStopTheGame)
     // A directory where the file should be.
     ASSERT_EQ(mkdir("data.txt", 0755), 0);
     fc->lines = "10 15 1 0";
-    fc->key(0, "\x1b[B");
+    fc->press(0, "\x1b[B");
     EXPECT_EQ(play(), 0);
     fc->flush();
     EXPECT_TRUE(fc->screen.contains("游戏结束"));

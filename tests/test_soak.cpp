@@ -46,19 +46,28 @@ public:
     long spawns = 0;
     long commands = 0;
 
-    bool kbhit() override
+    Key key() override
     {
-        last_ = Ev::Poll;
-        return FakeConsole::kbhit();
+        Key k;
+        {
+            Inside in(inside_);
+            k = FakeConsole::key();
+        }
+        switch (k) {
+        case Key::None: last_ = Ev::Poll; break;
+        case Key::Space: last_ = Ev::Space; break;
+        case Key::Other: last_ = Ev::Key; break;
+        default: last_ = Ev::Arrow; break;
+        }
+        return k;
     }
-    int getch() override
+    void wait_key(int due_ms) override
     {
-        int c = FakeConsole::getch();
-        if (last_ == Ev::Prefix && (c == 72 || c == 75 || c == 77 || c == 80))
-            last_ = Ev::Arrow;
-        else
-            last_ = c == 224 ? Ev::Prefix : c == 32 ? Ev::Space : Ev::Key;
-        return c;
+        {
+            Inside in(inside_);
+            FakeConsole::wait_key(due_ms);
+        }
+        last_ = Ev::Poll;
     }
     void sleep_ms(int ms) override
     {
@@ -68,6 +77,8 @@ public:
     }
     int now_ms() override
     {
+        if (inside_)
+            return t;
         const bool command = last_ == Ev::Spawn || last_ == Ev::Arrow || last_ == Ev::Clock;
         last_ = Ev::Clock;
         if (command) {
@@ -76,17 +87,29 @@ public:
         }
         return t;
     }
-    void pause() override
+    void pause(std::string_view prompt) override
     {
         // Not asked for with the space key: the pause under the final board.
         if (last_ != Ev::Space)
             after(true);
+        {
+            Inside in(inside_);
+            FakeConsole::pause(prompt);
+        }
         last_ = Ev::Pause;
-        FakeConsole::pause();
     }
 
 private:
-    enum class Ev { Poll, Prefix, Arrow, Space, Key, Spawn, Clock, Pause } last_ = Ev::Poll;
+    // The console's own reads of the clock while it polls or waits are no
+    // samples of the game's.
+    struct Inside {
+        bool& b;
+        explicit Inside(bool& flag) : b(flag) { b = true; }
+        ~Inside() { b = false; }
+    };
+
+    enum class Ev { Poll, Arrow, Space, Key, Spawn, Clock, Pause } last_ = Ev::Poll;
+    bool inside_ = false;
 };
 
 struct Figures {
@@ -225,11 +248,11 @@ void Session::push(int when, const std::string& keys)
     if (keys.empty())
         return;
     last_at_ = std::max(when, last_at_);
-    fc_->key(last_at_, keys);
+    fc_->press(last_at_, keys);
     if (keys.find(' ') != std::string::npos) {
         // A pause: a key to end it comes later.
         last_at_ += 1 + pick(0, 1500);
-        fc_->key(last_at_, chance(50) ? arrow(pick(0, 3)) : "x");
+        fc_->press(last_at_, chance(50) ? arrow(pick(0, 3)) : "x");
     }
 }
 

@@ -89,78 +89,105 @@ KeyRead decode_key(const unsigned char* p, size_t n, bool final)
     return key(Key::Other, p[1] >= 0x20 && p[1] <= 0x7e ? 2 : 1);
 }
 
-int key_codes(Key k, int codes[2])
-{
-    int arrow;
-    switch (k) {
-    case Key::Space: codes[0] = 32; return 1;
-    case Key::Up: arrow = 72; break;
-    case Key::Left: arrow = 75; break;
-    case Key::Right: arrow = 77; break;
-    case Key::Down: arrow = 80; break;
-    default: codes[0] = 0; return 1;
-    }
-    codes[0] = 224;
-    codes[1] = arrow;
-    return 2;
-}
-
-NumRead parse_int(const char* p, size_t n, bool eof)
+NumRead parse_int(const char* p, size_t n)
 {
     size_t k = 0;
     while (k < n && blank(p[k]))
         k++;
-    const size_t lead = k;
     if (k == n)
-        return {eof ? Num::End : Num::More, 0, lead};
-    bool neg = false;
-    if (p[k] == '+' || p[k] == '-') {
-        neg = p[k] == '-';
-        k++;
-    }
-    const size_t digits = k;
+        return {Num::None, 0, n};
+    size_t end = k;
+    while (end < n && !blank(p[end]))
+        end++;
+    size_t d = k;
+    const bool neg = p[d] == '-';
+    if (p[d] == '+' || p[d] == '-')
+        d++;
     long long v = 0;
     bool over = false;
-    while (k < n && p[k] >= '0' && p[k] <= '9') {
-        if (!over) {
-            v = v * 10 + (p[k] - '0');
-            if (v > static_cast<long long>(INT_MAX) + 1)
-                over = true;
+    const size_t digits = d;
+    for (; d < end && p[d] >= '0' && p[d] <= '9'; d++) {
+        v = v * 10 + (p[d] - '0');
+        if (v > static_cast<long long>(INT_MAX) + 1) {
+            over = true;
+            v = 0; // only the verdict matters from here on
         }
-        k++;
     }
-    if (k == n && !eof)
-        return {Num::More, 0, lead}; // the number (or the sign) may go on
-    if (k == digits) {
-        // No number here: the rest of the line goes with it.
-        while (k < n && p[k] != '\n')
-            k++;
-        if (k == n && !eof)
-            return {Num::More, 0, lead};
-        return {Num::Bad, 0, k < n ? k + 1 : n};
+    if (d != end || d == digits) {
+        // Not a number as a whole: one wrong entry, with the rest of its line.
+        while (end < n && p[end] != '\n')
+            end++;
+        return {Num::Bad, 0, end < n ? end + 1 : n};
     }
     if (neg)
         v = -v;
     if (over || v > INT_MAX || v < INT_MIN)
-        return {Num::Overflow, 0, k};
-    return {Num::Number, static_cast<int>(v), k};
+        return {Num::Overflow, 0, end};
+    return {Num::Number, static_cast<int>(v), end};
 }
 
-int take_int(std::string& in, bool eof, int* v)
+void Answers::add(std::string_view line)
 {
-    NumRead r = parse_int(in.data(), in.size(), eof);
-    in.erase(0, r.used);
+    lines_.append(line.data(), line.size());
+    lines_ += '\n';
+}
+
+bool Answers::take(std::string& in, bool eof)
+{
+    size_t nl = in.find('\n');
+    if (nl == std::string::npos) {
+        if (!eof || in.empty())
+            return false;
+        nl = in.size();
+    }
+    add(std::string_view(in).substr(0, nl));
+    in.erase(0, nl + 1);
+    return true;
+}
+
+int Answers::next(int* v)
+{
+    NumRead r = parse_int(lines_.data(), lines_.size());
+    lines_.erase(0, r.used);
     switch (r.kind) {
     case Num::Number:
         *v = r.value;
-        return 1;
+        return ANSWER;
     case Num::Overflow:
     case Num::Bad:
-        return 0;
-    case Num::End:
-        return INPUT_ENDED;
-    case Num::More:
+        return WRONG;
+    case Num::None:
         break;
     }
-    return NEED_MORE;
+    return NONE;
+}
+
+bool Line::add(std::string_view ch, int room)
+{
+    if (ch.empty())
+        return false;
+    const int w = static_cast<unsigned char>(ch[0]) < 0x80 ? 1 : 2;
+    if (cols_ + w > room)
+        return false;
+    text_.append(ch.data(), ch.size());
+    cols_ += w;
+    return true;
+}
+
+bool Line::erase()
+{
+    if (text_.empty())
+        return false;
+    size_t k = text_.size() - 1;
+    while (k > 0 && (static_cast<unsigned char>(text_[k]) & 0xc0) == 0x80)
+        k--;
+    cols_ -= static_cast<unsigned char>(text_[k]) < 0x80 ? 1 : 2;
+    text_.erase(k);
+    return true;
+}
+
+void Line::clear()
+{
+    text_.clear();
+    cols_ = 0;
 }

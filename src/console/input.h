@@ -1,42 +1,67 @@
-// Pure decoders for what arrives on standard input: keys during play and
-// numbers at the prompts. No I/O here, so both can be tested and fuzzed.
+// What every console makes of the input: keys decoded from terminal bytes,
+// the line being typed at a question, and the entered lines read entry by
+// entry. No I/O here, so all of it can be tested and fuzzed.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
-enum class Key { None, Space, Up, Down, Left, Right, Other };
+#include "console/console.h"
 
 struct KeyRead {
-    Key key;      // None: more bytes are needed to tell
+    Key key;      // Key::None: more bytes are needed to tell
     size_t used;  // bytes that make up the key; 0 with Key::None
 };
 
 // Decodes the first key in p[0..n). With `final` set no more bytes will
-// follow soon, so an incomplete sequence counts as one ignored key.
+// follow soon, so an incomplete sequence counts as one key (Other).
 KeyRead decode_key(const unsigned char* p, size_t n, bool final);
 
-// The codes the Windows console gives for a key: space 32, an arrow 224 and
-// 72/75/77/80; any other key a lone 0. Returns how many it put in `codes`.
-int key_codes(Key k, int codes[2]);
-
-enum class Num { More, Number, Overflow, Bad, End };
+enum class Num { Number, Overflow, Bad, None };
 
 struct NumRead {
-    Num kind;     // More: read further input and call again
+    Num kind;     // None: nothing but blanks
     int value;    // with Number
-    size_t used;  // bytes consumed; with More, leading blanks that may go
+    size_t used;  // bytes consumed
 };
 
-// Reads one decimal integer the way "%d" would: blanks skipped, an optional
-// sign, digits. Text that is no number is consumed to the end of its line
-// (Bad); a number beyond int is consumed whole and refused (Overflow). `eof`
-// says that p[0..n) is all that is left of the input.
-NumRead parse_int(const char* p, size_t n, bool eof);
+// Reads the first entry of complete lines: blanks skipped, then a token up
+// to the next blank. An optionally signed decimal token is a Number, or an
+// Overflow beyond int; any other token is Bad and takes the rest of its
+// line with it.
+NumRead parse_int(const char* p, size_t n);
 
-// Takes the next answer to a prompt from the front of `in`: 1 with *v set,
-// 0 for an unusable entry (dropped from `in`), NEED_MORE when the answer is
-// not complete yet, INPUT_ENDED when nothing is left and nothing will come.
-constexpr int NEED_MORE = -1;
-constexpr int INPUT_ENDED = -2;
-int take_int(std::string& in, bool eof, int* v);
+// Lines entered at the questions and not read yet, read entry by entry, so
+// that answers typed ahead answer the next questions.
+class Answers {
+public:
+    void add(std::string_view line);  // one entered line, without its end
+    // Moves the first complete line of `in` here, or at the end of input
+    // what is left of it; false when there is none.
+    bool take(std::string& in, bool eof);
+    // ANSWER with *v set, WRONG (the entry is dropped), or -2 when no
+    // entry is left.
+    int next(int* v);
+    static constexpr int NONE = -2;
+
+private:
+    std::string lines_;
+};
+
+// The line being typed at a question.
+class Line {
+public:
+    // Adds one character (its UTF-8 bytes) when it fits in `room` columns;
+    // a character beyond ASCII takes two.
+    bool add(std::string_view ch, int room);
+    // Erases the last character; false when there is none.
+    bool erase();
+    void clear();
+    const std::string& text() const { return text_; }
+    bool empty() const { return text_.empty(); }
+
+private:
+    std::string text_;
+    int cols_ = 0;
+};

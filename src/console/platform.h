@@ -1,10 +1,10 @@
-// The console implementation of the platform being built for.
+// The console of the platform being built for.
 #pragma once
 
 #if defined(_WIN32)
-#include "console/windows_console.h"
+#include "console/windows/windows_console.h"
 using PlatformConsole = WindowsConsole;
 #else
-#include "console/posix_console.h"
+#include "console/posix/posix_console.h"
 using PlatformConsole = PosixConsole;
 #endif

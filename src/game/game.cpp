@@ -98,21 +98,16 @@ int run()
             set_color(WHITE, BLACK);
             out("                                ");
             bool busy = false;
-            ch = 0;
-            if (con->kbhit()) {
+            const Key ch = con->key(); // the key of this turn, if any
+            if (ch != Key::None) {
                 busy = true;
-                ch = con->getch();
-                if (ch == 32) {
-                    command(2);
-                } else if (ch == 224) {
-                    ch = con->getch();
-                    switch (ch) {
-                    case 72: change(1); break;
-                    case 75: change(3); break;
-                    case 77: change(4); break;
-                    case 80: change(2); break;
-                    default: break;
-                    }
+                switch (ch) {
+                case Key::Space: command(2); break;
+                case Key::Up: change(1); break;
+                case Key::Left: change(3); break;
+                case Key::Right: change(4); break;
+                case Key::Down: change(2); break;
+                default: break;
                 }
             }
             s_t_2 = con->now_ms();

@@ -1,7 +1,5 @@
 #include "my-dropix.h"
 
-#include "console/console.h"
-
 int X, Y;
 int m[M_N][M_N];
 int R[4][2];
@@ -12,7 +10,6 @@ int C = 1;
 int Z;
 int F;
 int J;
-int ch;
 int s_t_1, s_t_2;
 int i, j;
 

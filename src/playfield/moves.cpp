@@ -1,7 +1,5 @@
 #include "my-dropix.h"
 
-#include "console/console.h"
-
 // Moves the anchor to (x, y), kept inside the walls for the piece's width.
 void s_W(int x, int y)
 {

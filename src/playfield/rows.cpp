@@ -1,7 +1,5 @@
 #include "my-dropix.h"
 
-#include "console/console.h"
-
 // Removes every full row below row 1, moving the rows above down and
 // redrawing them, and raises the score for each full row.
 void c_h()

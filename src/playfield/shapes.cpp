@@ -1,7 +1,5 @@
 #include "my-dropix.h"
 
-#include "console/console.h"
-
 const Shape SH[N_CODE + 1] = {
     {{{0, 0}, {0, 0}, {0, 0}, {0, 0}}, 0, 0, 0, 0},
     // straight bar

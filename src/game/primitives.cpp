@@ -1,19 +1,24 @@
-#include "console/console.h"
-
+// The game's console primitives: colour, cursor, cell placement, the two
+// console commands and the bounded number question, over the console.
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
+#include "console/console.h"
 #include "my-dropix.h"
 
 Console* con = nullptr;
 
+// Sets the text colour, console numbering (1 blue, 4 red).
 void set_color(int fore, int back) { con->attr(fore, back); }
 
+// Shows (1) or hides (0) the cursor.
 void set_cursor(int visible) { con->cursor(visible != 0); }
 
+// Moves the cursor to board cell (x, y): console column 2x, row y.
 void set_cocate(int x, int y) { con->move(2 * x, y); }
 
+// 1 clears the screen, 2 pauses on the row below the floor; others do nothing.
 void command(int type)
 {
     if (type == 1) {
@@ -21,10 +26,11 @@ void command(int type)
     } else if (type == 2) {
         set_cocate(0, Y);
         set_color(WHITE, BLACK);
-        con->pause();
+        con->pause("请按任意键继续. . .");
     }
 }
 
+// Asks until a number in [low, high] is typed, and returns it.
 int input_int(int low, int high)
 {
     out("请输入 %d~%d 的数值,并按回车确定;\n", low, high);
@@ -32,18 +38,20 @@ int input_int(int low, int high)
     for (int tries = 0; value > high || value < low; tries++) {
         if (tries != 0)
             out("输入错误，请重新输入 %d~%d 的数值,并按回车确定;\n", low, high);
-        // An unusable entry leaves the value as it was, out of range.
-        con->read_int(&value);
+        // A wrong entry leaves the value as it was, out of range.
+        if (con->read_int(&value) == ENDED)
+            con->quit(1, "输入已结束");
     }
     return value;
 }
 
+// Formatted text at the cursor, in the colour in force.
 void out(const char* fmt, ...)
 {
     char small[256];
     va_list ap;
     va_start(ap, fmt);
-    int n = std::vsnprintf(small, sizeof small, fmt, ap);
+    const int n = std::vsnprintf(small, sizeof small, fmt, ap);
     va_end(ap);
     if (n < 0)
         return;

@@ -8,6 +8,7 @@
 
 #include "console/columns.h"
 #include "console/console.h"
+#include "console/input.h"
 
 class WindowsConsole : public Console {
 public:
@@ -22,11 +23,10 @@ public:
     void clear() override;
     void text(std::string_view utf8) override;
     void flush() override;
-    void pause() override;
-    int read_int(int* v) override;
-    bool kbhit() override;
-    int getch() override;
+    Key key() override;
     void wait_key(int due_ms) override;
+    void pause(std::string_view prompt) override;
+    int read_int(int* v) override;
     int now_ms() override;
     void sleep_ms(int ms) override;
     unsigned seed() override;
@@ -39,13 +39,16 @@ public:
 
 private:
     void realign();
-    void fill();
+    void type_line();
+    void read_lines();
 
     std::string buf_;          // pending output, UTF-8
     Columns cols_;
-    std::string in_;           // prompt input read and not yet used
+    std::string in_;           // redirected input read and not used yet
     bool eof_ = false;
-    bool keys_ = false;        // keys were read since the last prompt
+    Answers answers_;          // lines entered at the questions, not read yet
+    Line line_;                // what is being typed at the question
+    bool ended_ = false;       // the input has ended at a question
     long long start_ = 0;      // performance counter at start
     bool restored_ = false;
 };

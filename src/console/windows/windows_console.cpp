@@ -12,12 +12,12 @@
 #include <conio.h>
 #include <mmsystem.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
-#include "console/input.h"
-#include "console/windows_console.h"
+#include "console/windows/windows_console.h"
 
 namespace {
 
@@ -146,6 +146,7 @@ int settle(HANDLE in)
 
 WindowsConsole::WindowsConsole() : start_(counter())
 {
+    std::setlocale(LC_ALL, "");
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleCursorInfo(out, &g_cursor) && GetConsoleScreenBufferInfo(out, &info)) {
@@ -232,87 +233,107 @@ void WindowsConsole::flush()
     buf_.clear();
 }
 
-void WindowsConsole::pause()
+void WindowsConsole::pause(std::string_view)
 {
     flush();
-    keys_ = true;
-    // Keys typed before the pause do not end it.
+    // Keys typed before the pause do not end it. The interpreter shows its
+    // own prompt.
     FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
     int r = std::system("pause");
     (void)r;
     cols_.at(-1);
 }
 
-// Reads what standard input has next, waiting for it; sets eof_ at its end.
-void WindowsConsole::fill()
+// Reads redirected input, waiting for it, until a line is complete; at its
+// end, ends the questions.
+void WindowsConsole::read_lines()
 {
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    const bool console = is_console(in);
-    char b[4096];
-    for (int aborted = 0;;) {
-        DWORD got = 0;
-        SetLastError(0);
-        BOOL ok = ReadFile(in, b, static_cast<DWORD>(sizeof b), &got, nullptr);
-        if (ok && got > 0) {
-            const void* z = console ? std::memchr(b, 0x1a, got) : nullptr;
-            if (z) {
-                // Ctrl-Z typed at the console ends its input.
-                in_.append(b, static_cast<size_t>(static_cast<const char*>(z) - b));
-                eof_ = true;
-            } else {
-                in_.append(b, got);
-            }
+    while (!answers_.take(in_, eof_)) {
+        if (eof_) {
+            ended_ = true;
             return;
         }
-        // Ctrl-C aborts a console read while its handler ends the program;
-        // should the program live on, read again, but not forever.
-        if (console && GetLastError() == ERROR_OPERATION_ABORTED && ++aborted < 10) {
-            Sleep(50);
-            continue;
+        char b[4096];
+        DWORD got = 0;
+        if (ReadFile(GetStdHandle(STD_INPUT_HANDLE), b, static_cast<DWORD>(sizeof b), &got, nullptr) && got > 0)
+            in_.append(b, got);
+        else
+            eof_ = true;
+    }
+}
+
+// A line typed at the console, edited here rather than by the console, so
+// that arrows and function keys insert nothing and recall no earlier line.
+void WindowsConsole::type_line()
+{
+    for (;;) {
+        flush();
+        const int c = _getch();
+        if (c == 0 || c == 224) {
+            _getch(); // the second code of an arrow, Home, a function key...
+        } else if (c == '\r' || c == '\n') {
+            answers_.add(line_.text());
+            line_.clear();
+            text("\n");
+            return;
+        } else if (c == 8) {
+            if (line_.erase())
+                text("\b \b");
+        } else if (c == 21) {
+            while (line_.erase())
+                text("\b \b");
+        } else if ((c == 26 || c == 4) && line_.empty()) {
+            // Ctrl-Z, the console's end of input, or Ctrl-D, on an empty line.
+            ended_ = true;
+            return;
+        } else if (c >= 0x20 && c < 0x7f) {
+            const char ch = static_cast<char>(c);
+            int cols = 0, rows = 0;
+            if (line_.add(std::string_view(&ch, 1), size(&cols, &rows) && cols > 1 ? cols - 1 : 79))
+                text(std::string_view(&ch, 1));
         }
-        eof_ = true;
-        return;
     }
 }
 
 int WindowsConsole::read_int(int* v)
 {
     flush();
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    if (keys_ && is_console(in)) {
-        // Keys pressed for the game are not meant for the prompt, and an
-        // arrow would recall an earlier line.
-        FlushConsoleInputBuffer(in);
-        in_.clear();
-    }
-    keys_ = false;
     cols_.at(-1);
+    const bool console = is_console(GetStdHandle(STD_INPUT_HANDLE));
     for (;;) {
-        int r = take_int(in_, eof_, v);
-        if (r == INPUT_ENDED)
-            WindowsConsole::quit(1, "输入已结束");
-        if (r != NEED_MORE)
+        const int r = answers_.next(v);
+        if (r != Answers::NONE)
             return r;
-        fill();
+        if (ended_)
+            return ENDED;
+        if (console)
+            type_line();
+        else
+            read_lines();
     }
 }
 
-bool WindowsConsole::kbhit()
+Key WindowsConsole::key()
 {
     flush();
-    keys_ = true;
-    if (_kbhit())
-        return true;
-    // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    return is_console(in) && settle(in) > 0;
-}
-
-int WindowsConsole::getch()
-{
-    flush();
-    keys_ = true;
-    return _getch();
+    // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
+    if (!_kbhit() && !(is_console(in) && settle(in) > 0))
+        return Key::None;
+    // The console's codes: space 32, an arrow 224 then 72/75/77/80. A
+    // first code of 0 is a key of its own, and so is the code after it.
+    const int c = _getch();
+    if (c == 32)
+        return Key::Space;
+    if (c != 224)
+        return Key::Other;
+    switch (_getch()) {
+    case 72: return Key::Up;
+    case 75: return Key::Left;
+    case 77: return Key::Right;
+    case 80: return Key::Down;
+    default: return Key::Other;
+    }
 }
 
 void WindowsConsole::wait_key(int due_ms)
@@ -369,9 +390,8 @@ bool WindowsConsole::size(int* cols, int* rows)
 bool WindowsConsole::wait_resize_or_key()
 {
     flush();
-    keys_ = true;
     // The console reports no resize while we wait; a key is all there is.
-    int c = _getch();
+    const int c = _getch();
     if (c == 0 || c == 224)
         _getch();
     return true;

@@ -1,0 +1,115 @@
+// Input and waiting: what standard input holds, and waits that end on
+// input, on a signal or at a deadline to the millisecond, without burning
+// the processor.
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "console/posix/posix_console.h"
+
+long long PosixConsole::mono_ns()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+int PosixConsole::now_ms() { return static_cast<int>((mono_ns() - start_ns_) / 1000000LL); }
+
+unsigned PosixConsole::seed() { return static_cast<unsigned>(std::time(nullptr)); }
+
+bool PosixConsole::size(int* cols, int* rows)
+{
+    struct winsize ws;
+    for (int fd : {STDOUT_FILENO, STDIN_FILENO})
+        if (ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+            *cols = ws.ws_col;
+            *rows = ws.ws_row;
+            return true;
+        }
+    return false;
+}
+
+// Reads what standard input has now, without waiting.
+void PosixConsole::fill()
+{
+    while (!eof_) {
+        struct pollfd p = {STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0)
+            return;
+        char b[4096];
+        const ssize_t r = read(STDIN_FILENO, b, sizeof b);
+        if (r > 0) {
+            in_.append(b, static_cast<size_t>(r));
+            if (static_cast<size_t>(r) < sizeof b)
+                return;
+        } else if (r < 0 && (errno == EINTR || errno == EAGAIN)) {
+            return;
+        } else {
+            eof_ = true;
+        }
+    }
+}
+
+// Waits until a signal comes, standard input is readable (with `input`),
+// or the monotonic clock passes deadline_ns (negative: no deadline).
+// Returns false when the deadline ended the wait.
+bool PosixConsole::wait_until(long long deadline_ns, bool input)
+{
+    const bool in = input && !eof_;
+    for (;;) {
+        fd_set fds;
+        FD_ZERO(&fds);
+        int top = -1;
+        if (wake_ >= 0) {
+            FD_SET(wake_, &fds);
+            top = wake_;
+        }
+        if (in) {
+            FD_SET(STDIN_FILENO, &fds);
+            if (STDIN_FILENO > top)
+                top = STDIN_FILENO;
+        }
+        struct timespec ts, *tsp = nullptr;
+        if (deadline_ns >= 0) {
+            long long left = deadline_ns - mono_ns();
+            if (left <= 0)
+                return false;
+            // The kernel lets a timed wait run late by 0.1 % of its length
+            // (a whole millisecond on a one-second wait): stop short, then
+            // finish with a short wait whose slack is negligible.
+            if (left > 2000000LL)
+                left -= left / 1000 + 100000LL;
+            ts.tv_sec = static_cast<time_t>(left / 1000000000LL);
+            ts.tv_nsec = static_cast<long>(left % 1000000000LL);
+            tsp = &ts;
+        }
+        const int r = pselect(top + 1, &fds, nullptr, nullptr, tsp, nullptr);
+        if (r > 0 && wake_ >= 0 && FD_ISSET(wake_, &fds)) {
+            // The flags say which signals came; the bytes only woke us.
+            char b[64];
+            while (read(wake_, b, sizeof b) > 0) {
+            }
+        }
+        if (r != 0)
+            return true;
+    }
+}
+
+void PosixConsole::block(int due_ms)
+{
+    flush();
+    wait_until(due_ms < 0 ? -1 : start_ns_ + static_cast<long long>(due_ms) * 1000000LL, true);
+}
+
+void PosixConsole::sleep_ms(int ms)
+{
+    flush();
+    const long long until = mono_ns() + ms * 1000000LL;
+    while (wait_until(until, false))
+        settle();
+}
