@@ -150,28 +150,125 @@ TEST(E2E, CtrlZAtAPromptBringsThePromptBack)
     ASSERT_TRUE(g.wait_text("宽度设置"));
     g.type("20\n");
     ASSERT_TRUE(g.wait_text("高度设置"));
+    // Half an answer, and a sequence that would clear the screen were it
+    // shown as it came.
+    g.type("1\x1b[2J");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(18) == "1"; }));
     g.type("\x1a");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
     EXPECT_TRUE(g.modes().c_lflag & ICANON);
     g.fg();
-    // What was on screen comes back, the typed answer with it, and the
-    // prompt still takes the next answer.
+    // What was on screen comes back, the entered answer and the half one
+    // with it, and the question still takes the rest of its answer.
     ASSERT_TRUE(g.wait_for([](const Screen& s) {
-        return s.altscreen() && s.contains("游戏规则") && s.contains("宽度设置,建议20 请输入 10~100") &&
-               s.find_row("20") >= 0 && s.contains("高度设置,建议20 请输入 15~100");
+        return s.altscreen() && s.row(6) == "游戏规则" && s.row(15).rfind("宽度设置,建议20 请输入 10~100", 0) == 0 &&
+               s.row(16) == "20" && s.row(17).rfind("高度设置,建议20 请输入 15~100", 0) == 0 && s.row(18) == "1";
     }));
-    g.type("15\n0\n");
+    g.type("5\n0\n");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(42, 14).ch == "空"; }));
     g.signal(SIGTERM);
     EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
 }
 
-TEST(E2E, CtrlCWhileOutputIsHeldStillGivesTheTerminalBack)
+TEST(E2E, CtrlSAndCtrlQAreKeysThatDoNothing)
 {
     PtyGame g;
     start(g, 10, 15);
-    g.type("\x13"); // Ctrl-S: the terminal holds the game's output
+    // No flow control: the game goes on drawing, and the next key moves.
+    g.type(std::string("\x13") + LEFT);
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(4, 1).fg == 8; }));
+    g.type(std::string("\x11") + LEFT);
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(2, 1).fg == 8; }));
     g.type("\x03");
     EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+    expect_terminal_back(g);
+}
+
+TEST(E2E, AnArrowRightAfterTheLastAnswerMovesTheFirstPiece)
+{
+    for (int delay : {0, 30, 80}) {
+        SCOPED_TRACE(delay);
+        PtyGame g;
+        ASSERT_TRUE(g.wait_text("宽度设置"));
+        g.type("10\n15\n");
+        ASSERT_TRUE(g.wait_text("请输入 0~1 的数值"));
+        if (delay == 0) {
+            g.type(std::string("0\n") + LEFT);
+        } else {
+            g.type("0\n");
+            usleep(static_cast<useconds_t>(delay) * 1000);
+            g.type(LEFT);
+        }
+        // One cell left of the spawn place, in row 1, and nothing of the
+        // key shown anywhere.
+        ASSERT_TRUE(g.wait_for([](const Screen& s) {
+            return s.cell(4, 1).fg == 8 && s.cell(10, 1).fg == 8 && s.cell(12, 1).fg != 8;
+        }));
+        EXPECT_EQ(g.screen.text().find_first_of("[^D"), std::string::npos) << g.screen.text();
+        g.signal(SIGTERM);
+        EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+    }
+}
+
+TEST(E2E, KeysAtAQuestionEditTheLineAndArrowsInsertNothing)
+{
+    PtyGame g;
+    ASSERT_TRUE(g.wait_text("宽度设置"));
+    // 2, Left, Home, 5, Backspace, 0, Ctrl-Right: the line reads 20.
+    g.type(std::string("2") + LEFT + "\x1b[H" "5\x7f" "0\x1b[1;5C");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(16) == "20"; }));
+    g.type("\n");
+    ASSERT_TRUE(g.wait_text("高度设置"));
+    // Ctrl-U drops the line; half a number is one wrong entry.
+    g.type("99\x15" "15.5 16\n");
+    ASSERT_TRUE(g.wait_text("输入错误，请重新输入 15~100"));
+    g.type("\x08\x1b[A16\n");
+    ASSERT_TRUE(g.wait_text("是否开启数据记录"));
+    EXPECT_EQ(g.screen.text().find("输入错误", g.screen.text().find("输入错误") + 1), std::string::npos);
+    g.type("0\n");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(42, 14).ch == "空"; }));
+    // Held down across the game over: the first press ends the final
+    // pause, the others reach the end screen's question and do nothing.
+    ASSERT_TRUE(play_to_end(g, 16));
+    std::string held;
+    for (int k = 0; k < 30; k++)
+        held += DOWN;
+    g.type(held);
+    ASSERT_TRUE(g.wait_text(END_PROMPT));
+    g.type("0\n");
+    EXPECT_EQ(g.wait_exit(), 0);
+    EXPECT_FALSE(g.screen.contains("输入错误"));
+}
+
+TEST(E2E, StartedInTheBackgroundItWaitsUntilBroughtToTheForeground)
+{
+    PtyGame::Options o;
+    o.background = true;
+    PtyGame g(o);
+    ASSERT_TRUE(g.wait_for([&](const Screen&) { return g.stops() == 1; }));
+    EXPECT_EQ(g.raw, "");
+    g.fg();
+    ASSERT_TRUE(g.wait_text("宽度设置,建议20 请输入 10~100"));
+    EXPECT_TRUE(g.screen.altscreen());
+    g.type("\x03");
+    EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+    expect_terminal_back(g);
+}
+
+TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
+{
+    PtyGame g;
+    start(g, 10, 15);
+    g.type("\x1a");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stops() == 1 && !s.altscreen(); }));
+    const std::string before = g.raw;
+    g.bg();
+    ASSERT_TRUE(g.wait_for([&](const Screen&) { return g.stops() == 2; }));
+    EXPECT_EQ(g.raw, before) << "drawn from the background";
+    // As `kill %1` does: the signal, then a continue so that it can act.
+    g.signal(SIGTERM);
+    g.signal(SIGCONT);
+    EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+    EXPECT_EQ(g.raw, before);
     expect_terminal_back(g);
 }
