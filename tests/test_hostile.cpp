@@ -3,6 +3,7 @@
 // cannot be written, signals at every kind of wait.
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -215,16 +216,45 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         remove_tree(dir);
     }
     {
-        SCOPED_TRACE("data.txt leads to a full disk");
+        SCOPED_TRACE("data.txt is a link");
+        // Neither emptied nor written through: the file it leads to is the
+        // player's, not the log.
         const std::string dir = scratch_dir();
-        ASSERT_EQ(symlink("/dev/full", (dir + "/data.txt").c_str()), 0);
+        std::ofstream(dir + "/kept.txt") << "not a log\n";
+        ASSERT_EQ(symlink("kept.txt", (dir + "/data.txt").c_str()), 0);
         PtyGame::Options o;
         o.cwd = dir;
         PtyGame g(o);
         play_whole_game(g, 1);
-        char target[64] = {0};
-        EXPECT_GT(readlink((dir + "/data.txt").c_str(), target, sizeof target - 1), 0);
-        EXPECT_STREQ(target, "/dev/full");
+        struct stat st;
+        ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        std::ifstream kept(dir + "/kept.txt");
+        std::stringstream ss;
+        ss << kept.rdbuf();
+        EXPECT_EQ(ss.str(), "not a log\n");
+        remove_tree(dir);
+    }
+    for (bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "data.txt is a FIFO with a reader" : "data.txt is a FIFO");
+        // Without a reader, opening it would hold the game up before the
+        // first question; with one, the reader must get nothing.
+        const std::string dir = scratch_dir();
+        const std::string fifo = dir + "/data.txt";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+        const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        PtyGame::Options o;
+        o.cwd = dir;
+        PtyGame g(o);
+        play_whole_game(g, 1);
+        struct stat st;
+        ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        if (reader) {
+            char b[16];
+            EXPECT_EQ(read(rd, b, sizeof b), 0) << "the game wrote to the FIFO";
+            close(rd);
+        }
         remove_tree(dir);
     }
     {
