@@ -41,6 +41,14 @@ std::string script(const std::string& dir, const std::string& body)
     return path;
 }
 
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
 void remove_tree(const std::string& dir)
 {
     if (dir.empty())
@@ -229,10 +237,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         struct stat st;
         ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode));
-        std::ifstream kept(dir + "/kept.txt");
-        std::stringstream ss;
-        ss << kept.rdbuf();
-        EXPECT_EQ(ss.str(), "not a log\n");
+        EXPECT_EQ(slurp(dir + "/kept.txt"), "not a log\n");
         remove_tree(dir);
     }
     for (bool reader : {false, true}) {
@@ -280,6 +285,42 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         remove_tree(dir);
         remove_tree(bin);
     }
+}
+
+TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
+{
+    struct Case {
+        const char* args;
+        int status;
+        const char* out; // how standard output ends
+        const char* err; // on the terminal: standard error
+    } cases[] = {
+        {"--help", 0, "详细说明见 man 6 my-dropix。\n", ""},
+        {"--version", 0, "my-dropix " DROPIX_VERSION "\n", ""},
+        {"-x", 2, "", "my-dropix: 无法识别的参数“-x”；用法见 my-dropix --help"},
+        {"--help extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
+    };
+    const std::string bin = scratch_dir();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string dir = scratch_dir();
+        std::ofstream(dir + "/data.txt") << "kept\n";
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.stdout_file = dir + "/out";
+        o.program = script(bin, std::string("exec '" DROPIX_BIN "' ") + c.args);
+        PtyGame g(o);
+        EXPECT_EQ(g.wait_exit(), c.status);
+        const std::string out = slurp(o.stdout_file), tail = c.out;
+        EXPECT_TRUE(out.size() >= tail.size() && out.compare(out.size() - tail.size(), tail.size(), tail) == 0) << out;
+        EXPECT_EQ(out.empty(), tail.empty());
+        EXPECT_EQ(g.screen.row(0), c.err);
+        EXPECT_EQ(g.raw.find('\x1b'), std::string::npos) << "control sequences sent";
+        expect_terminal_back(g);
+        EXPECT_EQ(slurp(dir + "/data.txt"), "kept\n");
+        remove_tree(dir);
+    }
+    remove_tree(bin);
 }
 
 TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
