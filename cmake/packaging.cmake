@@ -1,41 +1,62 @@
 # What `cmake --install` puts where, and the Debian package made by CPack.
 #
-# The game goes to ${CMAKE_INSTALL_BINDIR} (bin under the prefix), in the
-# Debian package too: /usr/games is not on root's PATH nor on that of many
-# minimal systems, and a game that cannot be found after installing it is
-# worse than one in an unusual place. -DCMAKE_INSTALL_BINDIR=games moves it,
-# for `cmake --install` and the package alike.
+# `cmake --install` puts the game in ${CMAKE_INSTALL_BINDIR} (bin under the
+# prefix), where a player looks for it and where PATH leads everywhere, for
+# root too; -DCMAKE_INSTALL_BINDIR=games moves it. The Debian package is in
+# section games and follows Debian's rule for it: /usr/games, whatever the
+# install does (cmake/cpack-deb.cmake).
 include(GNUInstallDirs)
 
 install(TARGETS my-dropix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX)
-  # Manual pages are installed compressed, as Debian wants them. The Chinese
-  # page, in the game's own language, is the one found by default; man shows
-  # the English one in English locales.
-  set(_dropix_man ${CMAKE_CURRENT_BINARY_DIR}/man)
-  set(_dropix_man_pages)
-  foreach(_page IN ITEMS zh en)
-    if(_page STREQUAL "zh")
-      set(_src ${PROJECT_SOURCE_DIR}/docs/my-dropix.6)
-      set(_dir ${_dropix_man}/man6)
-      set(_dest ${CMAKE_INSTALL_MANDIR}/man6)
-    else()
-      set(_src ${PROJECT_SOURCE_DIR}/docs/my-dropix.en.6)
-      set(_dir ${_dropix_man}/en/man6)
-      set(_dest ${CMAKE_INSTALL_MANDIR}/en/man6)
-    endif()
+  # Manual pages and the Debian changelog are installed compressed, as
+  # Debian wants them: gzip -9n, so that the bytes do not change with the
+  # time of the build.
+  find_program(DROPIX_GZIP gzip)
+  mark_as_advanced(DROPIX_GZIP)
+  set(_dropix_gz)
+  function(dropix_install_gz src out dest)
+    get_filename_component(_dir ${out} DIRECTORY)
     add_custom_command(
-      OUTPUT ${_dir}/my-dropix.6.gz
+      OUTPUT ${out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${_dir}
-      COMMAND ${CMAKE_COMMAND} -D IN=${_src} -D OUT=${_dir}/my-dropix.6.gz
+      COMMAND ${CMAKE_COMMAND} -D IN=${src} -D OUT=${out} -D GZIP=${DROPIX_GZIP}
               -P ${PROJECT_SOURCE_DIR}/cmake/gzip.cmake
-      DEPENDS ${_src} ${PROJECT_SOURCE_DIR}/cmake/gzip.cmake
+      DEPENDS ${src} ${PROJECT_SOURCE_DIR}/cmake/gzip.cmake
       VERBATIM)
-    list(APPEND _dropix_man_pages ${_dir}/my-dropix.6.gz)
-    install(FILES ${_dir}/my-dropix.6.gz DESTINATION ${_dest})
-  endforeach()
-  add_custom_target(dropix_man ALL DEPENDS ${_dropix_man_pages})
+    install(FILES ${out} DESTINATION ${dest})
+    set(_dropix_gz ${_dropix_gz} ${out} PARENT_SCOPE)
+  endfunction()
+
+  # The Chinese page, in the game's own language, is the one found by
+  # default; man shows the English one in English locales.
+  set(_gz ${CMAKE_CURRENT_BINARY_DIR}/gz)
+  dropix_install_gz(${PROJECT_SOURCE_DIR}/docs/my-dropix.6 ${_gz}/man6/my-dropix.6.gz ${CMAKE_INSTALL_MANDIR}/man6)
+  dropix_install_gz(${PROJECT_SOURCE_DIR}/docs/my-dropix.en.6 ${_gz}/en/man6/my-dropix.6.gz
+                    ${CMAKE_INSTALL_MANDIR}/en/man6)
+
+  # The package's changelog, in Debian's format, kept in the tree; its
+  # newest entry must be this version's.
+  set(_changelog ${PROJECT_SOURCE_DIR}/debian-changelog)
+  file(STRINGS ${_changelog} _top LIMIT_COUNT 1)
+  if(NOT _top MATCHES "^my-dropix \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "debian-changelog: the newest entry is not for ${PROJECT_VERSION}: ${_top}")
+  endif()
+  dropix_install_gz(${_changelog} ${_gz}/changelog.gz ${CMAKE_INSTALL_DOCDIR})
+  add_custom_target(dropix_gz ALL DEPENDS ${_dropix_gz})
+
+  # Built as Debian builds its packages: fortified C library calls, a
+  # stack protector, and relocations resolved and made read-only at start.
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT DROPIX_SANITIZE)
+    set(_opt "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+    foreach(_t IN ITEMS dropix_core my-dropix)
+      # Some compilers define their own level first.
+      target_compile_options(${_t} PRIVATE
+        "$<${_opt}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2;-fstack-protector-strong>")
+    endforeach()
+    target_link_options(my-dropix PRIVATE $<${_opt}:LINKER:-z,relro,-z,now>)
+  endif()
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
@@ -68,6 +89,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-deb.cmake)
+set(CPACK_DROPIX_BINDIR ${CMAKE_INSTALL_BINDIR})
+set(CPACK_DROPIX_STRIP ${CMAKE_STRIP})
+set(CPACK_DROPIX_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 # Dependencies are read off the binary when dpkg-shlibdeps (dpkg-dev) is
 # there; without it they are stated, unversioned.
 find_program(DROPIX_DPKG_SHLIBDEPS dpkg-shlibdeps)

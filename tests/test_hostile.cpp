@@ -3,6 +3,7 @@
 // cannot be written, signals at every kind of wait.
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -38,6 +39,14 @@ std::string script(const std::string& dir, const std::string& body)
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
     chmod(path.c_str(), 0755);
     return path;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
 }
 
 void remove_tree(const std::string& dir)
@@ -222,16 +231,42 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         remove_tree(dir);
     }
     {
-        SCOPED_TRACE("data.txt leads to a full disk");
+        SCOPED_TRACE("data.txt is a link");
+        // Neither emptied nor written through: the file it leads to is the
+        // player's, not the log.
         const std::string dir = scratch_dir();
-        ASSERT_EQ(symlink("/dev/full", (dir + "/data.txt").c_str()), 0);
+        std::ofstream(dir + "/kept.txt") << "not a log\n";
+        ASSERT_EQ(symlink("kept.txt", (dir + "/data.txt").c_str()), 0);
         PtyGame::Options o;
         o.cwd = dir;
         PtyGame g(o);
         play_whole_game(g, 1);
-        char target[64] = {0};
-        EXPECT_GT(readlink((dir + "/data.txt").c_str(), target, sizeof target - 1), 0);
-        EXPECT_STREQ(target, "/dev/full");
+        struct stat st;
+        ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(slurp(dir + "/kept.txt"), "not a log\n");
+        remove_tree(dir);
+    }
+    for (bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "data.txt is a FIFO with a reader" : "data.txt is a FIFO");
+        // Without a reader, opening it would hold the game up before the
+        // first question; with one, the reader must get nothing.
+        const std::string dir = scratch_dir();
+        const std::string fifo = dir + "/data.txt";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+        const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        PtyGame::Options o;
+        o.cwd = dir;
+        PtyGame g(o);
+        play_whole_game(g, 1);
+        struct stat st;
+        ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        if (reader) {
+            char b[16];
+            EXPECT_EQ(read(rd, b, sizeof b), 0) << "the game wrote to the FIFO";
+            close(rd);
+        }
         remove_tree(dir);
     }
     {
@@ -257,6 +292,42 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         remove_tree(dir);
         remove_tree(bin);
     }
+}
+
+TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
+{
+    struct Case {
+        const char* args;
+        int status;
+        const char* out; // how standard output ends
+        const char* err; // on the terminal: standard error
+    } cases[] = {
+        {"--help", 0, "详细说明见 man 6 my-dropix。\n", ""},
+        {"--version", 0, "my-dropix " DROPIX_VERSION "\n", ""},
+        {"-x", 2, "", "my-dropix: 无法识别的参数“-x”；用法见 my-dropix --help"},
+        {"--help extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
+    };
+    const std::string bin = scratch_dir();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string dir = scratch_dir();
+        std::ofstream(dir + "/data.txt") << "kept\n";
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.stdout_file = dir + "/out";
+        o.program = script(bin, std::string("exec '" DROPIX_BIN "' ") + c.args);
+        PtyGame g(o);
+        EXPECT_EQ(g.wait_exit(), c.status);
+        const std::string out = slurp(o.stdout_file), tail = c.out;
+        EXPECT_TRUE(out.size() >= tail.size() && out.compare(out.size() - tail.size(), tail.size(), tail) == 0) << out;
+        EXPECT_EQ(out.empty(), tail.empty());
+        EXPECT_EQ(g.screen.row(0), c.err);
+        EXPECT_EQ(g.raw.find('\x1b'), std::string::npos) << "control sequences sent";
+        expect_terminal_back(g);
+        EXPECT_EQ(slurp(dir + "/data.txt"), "kept\n");
+        remove_tree(dir);
+    }
+    remove_tree(bin);
 }
 
 TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)

@@ -234,6 +234,17 @@ bool find_piece(const std::vector<std::pair<int, int>>& cells, int code, Piece* 
     return false;
 }
 
+// The falling piece of shape `code` on a screen whose landed cells are
+// `ground`.
+bool falling(const Screen& s, const Grid& ground, int code, Piece* out)
+{
+    std::vector<std::pair<int, int>> cells;
+    for (const auto& q : well_cells(s))
+        if (!ground[q.first][q.second])
+            cells.push_back(q);
+    return find_piece(cells, code, out);
+}
+
 Grid landed(const std::vector<std::pair<int, int>>& cells, const Piece& falling)
 {
     Grid g = walls();
@@ -387,6 +398,33 @@ void type_n(PtyGame& g, const char* key, int n)
     g.type(keys);
 }
 
+// Leaves the piece halfway from the top to where it would land, a row that
+// the board alone decides, and returns while the screen shows it there.
+// Gravity steps on its own time, so the keys go right after one of its steps
+// and the screen is read long before the next.
+bool hold_halfway(PtyGame& g, const Grid& ground, const Piece& p, std::string* why)
+{
+    const int row = drop(ground, p).y / 2;
+    Piece now = p;
+    auto below = [&](int y) {
+        return [&, y](const Screen& s) { return falling(s, ground, p.code, &now) && now.y >= y; };
+    };
+    if (!g.wait_for(below(p.y + 1), 3000)) {
+        *why = "the piece did not fall";
+        return false;
+    }
+    if (now.y > row) {
+        *why = "the piece fell past the picture's row";
+        return false;
+    }
+    type_n(g, KEY_DOWN, row - now.y);
+    if (!g.wait_for(below(row), 500) || now.y != row) {
+        *why = "the piece did not stop at the picture's row";
+        return false;
+    }
+    return true;
+}
+
 // Plays one game until a row has gone and enough pieces have landed, then
 // leaves the next piece part way down. True when that was reached.
 bool play(PtyGame& g, std::string* why)
@@ -440,18 +478,11 @@ bool play(PtyGame& g, std::string* why)
         settle(g, 150);
         // Gravity may have moved it meanwhile; go down from where it is.
         Piece there;
-        std::vector<std::pair<int, int>> moved;
-        for (const auto& q : well_cells(g.screen))
-            if (!ground[q.first][q.second])
-                moved.push_back(q);
-        if (!find_piece(moved, plan.at.code, &there))
+        if (!falling(g.screen, ground, plan.at.code, &there))
             there = plan.at;
         int fall = drop(ground, there).y - there.y;
-        if (last) {
-            type_n(g, KEY_DOWN, fall / 2);
-            settle(g);
-            return true;
-        }
+        if (last)
+            return hold_halfway(g, ground, there, why);
         // One more than the fall: the refused step is what lands it.
         type_n(g, KEY_DOWN, fall + 1);
         pieces++;
@@ -473,8 +504,12 @@ int main(int argc, char** argv)
         PtyGame::Options o;
         o.cols = COLS;
         o.rows = ROWS;
-        // UTF-8 on the wire, whatever the caller's locale.
-        o.env = {{"LC_ALL", "C.UTF-8"}};
+        // UTF-8 on the wire, whatever the caller's locale, and the same
+        // pieces on every run.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        o.env = {{"LC_ALL", "C.UTF-8"},
+                 {"LD_PRELOAD", DROPIX_FIXED_TIME},
+                 {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
         PtyGame g(o);
         std::string why;
         bool ok = play(g, &why);

@@ -60,3 +60,8 @@ public:
     // back the questions as they were.
     void (*redraw)() = nullptr;
 };
+
+// For what is said before a console exists: writes to standard output, or
+// error, in the encoding the terminal expects (unless `encode` is false:
+// then the bytes go as they are), without touching the terminal.
+void say(bool error, std::string_view utf8, bool encode = true);

@@ -1,9 +1,56 @@
-// Entry point: sets up the platform's console and plays.
+// Entry point: answers --help and --version, or sets up the platform's
+// console and plays.
+#include <cstring>
+
 #include "console/platform.h"
 #include "my-dropix.h"
 
-int main()
+#ifndef DROPIX_VERSION
+#error "DROPIX_VERSION must give the project's version"
+#endif
+
+namespace {
+
+const char USAGE[] =
+    "用法：my-dropix [--help | --version]\n"
+    "\n"
+    "在文本终端里玩的单人方块下落益智游戏。\n"
+    "开局时依次回答井的宽度（10~100）、高度（15~100）和是否写数据记录\n"
+    "data.txt（0 或 1），然后用按键操作下落的方块：\n"
+    "  ← →   左移、右移\n"
+    "  ↑     顺时针旋转\n"
+    "  ↓     下移一行\n"
+    "  空格  暂停，再按任意键继续\n"
+    "填满的一行会消失并得分。\n"
+    "\n"
+    "  --help     显示本说明后退出\n"
+    "  --version  显示版本后退出\n"
+    "\n"
+    "详细说明见 man 6 my-dropix。\n";
+
+} // namespace
+
+int main(int argc, char** argv)
 {
+    // Arguments are dealt with before the console exists: answering them
+    // must leave the terminal and data.txt alone.
+    bool help = false, version = false;
+    for (int k = 1; k < argc; k++) {
+        if (std::strcmp(argv[k], "--help") == 0) {
+            help = true;
+        } else if (std::strcmp(argv[k], "--version") == 0) {
+            version = true;
+        } else {
+            say(true, "my-dropix: 无法识别的参数“");
+            say(true, argv[k], false); // as typed, in the terminal's encoding
+            say(true, "”；用法见 my-dropix --help\n");
+            return 2;
+        }
+    }
+    if (help || version) {
+        say(false, help ? USAGE : "my-dropix " DROPIX_VERSION "\n");
+        return 0;
+    }
     PlatformConsole pc;
     con = &pc;
     const int status = g_main();

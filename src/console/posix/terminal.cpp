@@ -115,10 +115,10 @@ const char* prepare()
     return nl_langinfo(CODESET);
 }
 
-void write_all(const char* p, size_t n)
+void write_all(int fd, const char* p, size_t n)
 {
     while (n > 0) {
-        const ssize_t w = write(STDOUT_FILENO, p, n);
+        const ssize_t w = write(fd, p, n);
         if (w > 0) {
             p += w;
             n -= static_cast<size_t>(w);
@@ -129,6 +129,17 @@ void write_all(const char* p, size_t n)
 }
 
 } // namespace
+
+void say(bool error, std::string_view utf8, bool encode)
+{
+    Encoder enc(prepare());
+    std::string out;
+    if (encode)
+        enc.append(out, utf8.data(), utf8.size());
+    else
+        out = utf8;
+    write_all(error ? STDERR_FILENO : STDOUT_FILENO, out.data(), out.size());
+}
 
 PosixConsole::PosixConsole() : AnsiConsole(prepare())
 {
@@ -219,7 +230,7 @@ void PosixConsole::take()
     if (hidden_)
         s += "\x1b[?25l";
     s += sgr(7, 0) + "\x1b[2J\x1b[H";
-    write_all(s.data(), s.size());
+    write_all(STDOUT_FILENO, s.data(), s.size());
     forget();
 }
 
@@ -323,7 +334,6 @@ void PosixConsole::quit(int status, const char* why)
     std::string msg = "my-dropix: ";
     enc_.append(msg, why, std::strlen(why));
     msg += '\n';
-    ssize_t r = write(STDERR_FILENO, msg.data(), msg.size());
-    (void)r;
+    write_all(STDERR_FILENO, msg.data(), msg.size());
     std::exit(status);
 }

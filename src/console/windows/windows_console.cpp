@@ -144,6 +144,17 @@ int settle(HANDLE in)
 
 } // namespace
 
+void say(bool error, std::string_view utf8, bool encode)
+{
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    if (encode) {
+        put(which, utf8.data(), utf8.size());
+        return;
+    }
+    DWORD done = 0;
+    WriteFile(GetStdHandle(which), utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+}
+
 WindowsConsole::WindowsConsole() : start_(counter())
 {
     std::setlocale(LC_ALL, "");
