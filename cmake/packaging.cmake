@@ -45,18 +45,6 @@ if(UNIX)
   endif()
   dropix_install_gz(${_changelog} ${_gz}/changelog.gz ${CMAKE_INSTALL_DOCDIR})
   add_custom_target(dropix_gz ALL DEPENDS ${_dropix_gz})
-
-  # Built as Debian builds its packages: fortified C library calls, a
-  # stack protector, and relocations resolved and made read-only at start.
-  if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT DROPIX_SANITIZE)
-    set(_opt "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
-    foreach(_t IN ITEMS dropix_core my-dropix)
-      # Some compilers define their own level first.
-      target_compile_options(${_t} PRIVATE
-        "$<${_opt}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2;-fstack-protector-strong>")
-    endforeach()
-    target_link_options(my-dropix PRIVATE $<${_opt}:LINKER:-z,relro,-z,now>)
-  endif()
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)

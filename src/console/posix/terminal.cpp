@@ -31,6 +31,15 @@ const char GIVE_BACK[] = "\x18\x1b[0m\x1b[?25h\x1b[?1049l";
 
 const int QUIT_SIGS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+// Under the address sanitizer its own handlers report crashes.
+#if defined(__SANITIZE_ADDRESS__)
+#define DROPIX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DROPIX_ASAN 1
+#endif
+#endif
+
 void wake()
 {
     const int e = errno;
@@ -168,7 +177,7 @@ PosixConsole::PosixConsole() : AnsiConsole(prepare())
     sigprocmask(SIG_UNBLOCK, &mine, nullptr);
     // Output to a reader that went away is dropped, not fatal.
     signal(SIGPIPE, SIG_IGN);
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(DROPIX_ASAN)
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         handle(sig, on_crash);
 #endif
