@@ -1,6 +1,13 @@
-// Game state shared by every part of the game, and the constants they agree
-// on. Everything is program-wide on purpose: the rules are small procedures
-// that read and write this one state, and each game starts from a full reset.
+// The game's state and procedures. Everything is program-wide on purpose:
+// the rules are small procedures that read and write this one state, and
+// each game starts from a full reset.
+//
+// The short names are abbreviations: fk piece, fx the next piece, pz
+// collision, ys colour, h row, gk width and height, m board, W anchor, O old
+// anchor, R the piece's cells, sz array, bl variables, jg interval, fs
+// score, yl preview, sm instructions, ck window; and as prefixes s_ set,
+// r_ write, d_ draw (but f_d, r_d: the data log), c_ check, x_ select,
+// f_ reset or first.
 #pragma once
 
 constexpr int M_N = 100;   // board is M_N x M_N cells; bounds both well sizes
@@ -18,9 +25,19 @@ constexpr int LIGHT_MAGENTA = 13;
 constexpr int YELLOW = 14;
 constexpr int WHITE = 15;
 
+// The commands of change().
+constexpr int CH_TURN = 1;
+constexpr int CH_DOWN = 2;
+constexpr int CH_LEFT = 3;
+constexpr int CH_RIGHT = 4;
+
+// The console commands of command().
+constexpr int CMD_CLS = 1;   // clear the screen
+constexpr int CMD_PAUSE = 2; // pause on the row below the floor
+
 extern int X, Y;          // well width and height, walls and floor included
 extern int m[M_N][M_N];   // board, m[x][y], row 0 at the top
-extern int R[4][2];       // the four cells (x, y) of the current piece
+extern int R[4][2];       // the four cells (x, y) of the falling piece
 extern int Wx, Wy;        // anchor: top-left of the piece's bounding box
 extern int Ox, Oy;        // anchor before the last s_W, to undo a move
 extern int E;             // shape code of the falling piece
@@ -28,8 +45,6 @@ extern int C;             // shape code of the next piece
 extern int Z;             // 1 once a down move was refused (landed)
 extern int F;             // score
 extern int J;             // board log switch
-extern int s_t_1, s_t_2;  // clock after the last gravity step; latest sample
-extern int i, j;          // shared loop counters over x and y
 
 // One orientation of a piece: its cells as offsets from the anchor, in the
 // order they are tested and drawn; its width; colour; the codes one turn
@@ -54,46 +69,48 @@ extern Console* con;
 #endif
 
 // Console primitives
-void set_color(int fore, int back);
-void set_cursor(int visible);
-void set_cocate(int x, int y);
-void command(int type);
-int input_int(int low, int high);
-void out(const char* fmt, ...) PRINTF_LIKE(1, 2);
+void set_color(int fore, int back);  // text colour, console numbers
+void set_cursor(int visible);        // shows or hides the cursor
+void set_cocate(int x, int y);       // cursor to board cell (x, y): column 2x, row y
+void command(int type);              // CMD_CLS or CMD_PAUSE; others do nothing
+int input_int(int low, int high);    // asks until a number in [low, high] comes
+void out(const char* fmt, ...) PRINTF_LIKE(1, 2); // text at the cursor
 
 // Game flow
-int g_main();
-int run();
-void f_sz_m();
-void f_R();
-void f_bl();
-void s_gk();
-void s_j();
-int f_d_fx();
+int g_main();            // games until the player declines; the exit status
+int run();               // one game, from the splash to the game over
+void f_sz_m();           // empties the board array
+void f_R();              // empties the piece's cells
+void f_bl();             // resets the game variables
+void s_gk();             // asks for the width and height
+void s_j();              // asks whether to keep the board log
+int x_jg();              // the drop interval in ms, 1000 - F/2
+void d_yl(int code, int flag); // draws (or blacks out) the next-piece preview
+int f_d_fx();            // spawns the next piece; 1 when it does not fit
 
 // Board, shapes, moves, rows
-void r_gk();
-void d_m();
-void s_R(int x0, int y0, int x1, int y1, int x2, int y2, int x3, int y3);
-void s_fk(int code);
-void chang1();
-void chang2();
-int s_ys(int code);
-void x_ys(int code);
-int w_m(int x, int y, int v);
-void s_W(int x, int y);
-int c_pz();
-void r_fk_t_m(int flag);
-void d_fk(int flag);
-void change(int type);
-void c_h();
+void r_gk();             // writes the walls and floor into the board
+void d_m();              // clears the screen and draws the walls
+void s_R(int x0, int y0, int x1, int y1, int x2, int y2, int x3, int y3); // sets R
+void s_fk(int code);     // R = the cells of `code` at the anchor
+void chang1();           // turns E a quarter clockwise
+void chang2();           // turns E a quarter back
+int s_ys(int code);      // the colour of a shape code, 0 for none
+void x_ys(int code);     // selects that colour, if it has one
+void s_W(int x, int y);  // sets the anchor, kept inside the walls
+int c_pz();              // 1 when a cell of R is taken on the board
+void r_fk_t_m(int flag); // stamps the piece into the board, or clears it
+void d_fk(int flag);     // shows and stamps the piece, or erases it
+void change(int type);   // one command on the falling piece, undone if refused
+void c_h();              // removes full rows and scores them
 
 // Screens
-void hollo();
-void s_m();
-void f_ck();
-void r_all();
+void hollo();            // the splash: banner and rules
+void s_m();              // the side panel
+void d_fs();             // the score and speed lines of the side panel
+void f_ck();             // waits for a terminal large enough for the well
+void r_all();            // draws the whole game screen again
 
 // Board log
-void f_d();
-void r_d();
+void f_d();              // empties data.txt
+void r_d();              // appends a board snapshot when the log is on

@@ -118,7 +118,8 @@ void AnsiConsole::clear()
 
 void AnsiConsole::text(std::string_view s)
 {
-    std::string out;
+    std::string& out = scratch_;
+    out.clear();
     size_t from = 0;
     for (size_t k = 0; k < s.size();) {
         if (cols_.realign_before(s[k])) {

@@ -90,6 +90,7 @@ private:
     void enter();
 
     int attr_ = -1;         // attribute last sent, -1 when unknown
+    std::string scratch_;   // text being encoded
     Columns cols_;
     int row_ = 0;           // row of the last cursor placement
     int partial_since_ = -1; // when the incomplete key in in_ arrived

@@ -7,9 +7,9 @@
 // Empties the whole board array.
 void f_sz_m()
 {
-    for (i = 0; i < M_N; i++)
-        for (j = 0; j < M_N; j++)
-            m[i][j] = 0;
+    for (int x = 0; x < M_N; x++)
+        for (int y = 0; y < M_N; y++)
+            m[x][y] = 0;
 }
 
 // Empties the piece cells.
@@ -18,7 +18,7 @@ void f_R() { s_R(0, 0, 0, 0, 0, 0, 0, 0); }
 // Resets the game variables; the next piece starts as the flat bar.
 void f_bl()
 {
-    X = Y = Wx = Wy = E = Ox = Oy = Z = s_t_2 = s_t_1 = F = J = 0;
+    X = Y = Wx = Wy = E = Ox = Oy = Z = F = J = 0;
     C = 1;
 }
 
@@ -38,29 +38,40 @@ void s_j()
     J = input_int(0, 1);
 }
 
+// Drop interval in milliseconds: gravity steps once more than this has
+// passed, so the game speeds up as the score grows.
+int x_jg() { return 1000 - F / 2; }
+
+// Draws the next-piece preview of `code` and its label (flag set), or
+// blacks the preview out; neither the falling piece nor the board is
+// touched.
+void d_yl(int code, int flag)
+{
+    if (flag)
+        x_ys(code);
+    else
+        set_color(BLACK, BLACK);
+    for (const auto& c : SH[code].c) {
+        set_cocate(X + 1 + c[0], 5 + c[1]);
+        out("■");
+    }
+    if (flag) {
+        set_cocate(X + 1, 4);
+        set_color(WHITE, BLACK);
+        out("下一个方块");
+    }
+}
+
 // Spawns the next piece and draws a new next one; 1 when it does not fit.
 int f_d_fx()
 {
     Z = 0;
     E = C;
-    Wx = X + 1;
-    Wy = 5;
-    s_fk(E);
-    d_fk(0);
+    d_yl(E, 0);
     C = 0;
     while (C == 0)
         C = std::rand() % 20;
-    Wx = X + 1;
-    Wy = 5;
-    s_fk(C);
-    x_ys(C);
-    for (int k = 0; k < 4; k++) {
-        set_cocate(R[k][0], R[k][1]);
-        out("■");
-    }
-    set_cocate(X + 1, 4);
-    set_color(WHITE, BLACK);
-    out("下一个方块");
+    d_yl(C, 1);
     s_W(X / 2 - 2, 0);
     s_fk(E);
     if (c_pz())
@@ -91,8 +102,8 @@ int run()
     std::srand(con->seed());
     con->redraw = r_all;
     while (f_d_fx() == 0) {
-        change(2);
-        s_t_1 = con->now_ms();
+        change(CH_DOWN);
+        int s_t_1 = con->now_ms(); // clock after the last gravity step
         do {
             set_cocate(0, Y);
             set_color(WHITE, BLACK);
@@ -102,23 +113,23 @@ int run()
             if (ch != Key::None) {
                 busy = true;
                 switch (ch) {
-                case Key::Space: command(2); break;
-                case Key::Up: change(1); break;
-                case Key::Left: change(3); break;
-                case Key::Right: change(4); break;
-                case Key::Down: change(2); break;
+                case Key::Space: command(CMD_PAUSE); break;
+                case Key::Up: change(CH_TURN); break;
+                case Key::Left: change(CH_LEFT); break;
+                case Key::Right: change(CH_RIGHT); break;
+                case Key::Down: change(CH_DOWN); break;
                 default: break;
                 }
             }
-            s_t_2 = con->now_ms();
-            if (s_t_2 - s_t_1 > 1000 - F / 2) {
+            const int s_t_2 = con->now_ms(); // this turn's clock sample
+            if (s_t_2 - s_t_1 > x_jg()) {
                 busy = true;
-                change(2);
+                change(CH_DOWN);
                 s_t_1 = con->now_ms();
             }
             // Nothing happened: sleep until a key or the next gravity step.
             if (!busy && Z == 0)
-                con->wait_key(s_t_1 + (1000 - F / 2) + 1);
+                con->wait_key(s_t_1 + x_jg() + 1);
         } while (Z == 0);
         c_h();
     }
@@ -130,9 +141,9 @@ int g_main()
 {
     for (;;) {
         run();
-        command(2);
+        command(CMD_PAUSE);
         con->redraw = nullptr;
-        command(1);
+        command(CMD_CLS);
         out("游戏结束\n");
         out("重新开始请按1，结束请按0\n");
         if (input_int(0, 1) == 0)

@@ -18,12 +18,13 @@ void set_cursor(int visible) { con->cursor(visible != 0); }
 // Moves the cursor to board cell (x, y): console column 2x, row y.
 void set_cocate(int x, int y) { con->move(2 * x, y); }
 
-// 1 clears the screen, 2 pauses on the row below the floor; others do nothing.
+// CMD_CLS clears the screen, CMD_PAUSE pauses on the row below the floor;
+// other values do nothing.
 void command(int type)
 {
-    if (type == 1) {
+    if (type == CMD_CLS) {
         con->clear();
-    } else if (type == 2) {
+    } else if (type == CMD_PAUSE) {
         set_cocate(0, Y);
         set_color(WHITE, BLACK);
         con->pause("请按任意键继续. . .");

@@ -16,8 +16,8 @@ void s_W(int x, int y)
 // 1 when any cell of R is taken on the board, else 0.
 int c_pz()
 {
-    for (i = 0; i < 4; i++) {
-        int x = R[i][0], y = R[i][1];
+    for (int k = 0; k < 4; k++) {
+        const int x = R[k][0], y = R[k][1];
         // Past the array counts as taken; the walls stop every real move first.
         if (x < 0 || x >= M_N || y < 0 || y >= M_N || m[x][y] != 0)
             return 1;
@@ -29,7 +29,7 @@ int c_pz()
 void r_fk_t_m(int flag)
 {
     for (int k = 0; k < 4; k++)
-        w_m(R[k][0], R[k][1], flag ? E : 0);
+        m[R[k][0]][R[k][1]] = flag ? E : 0;
 }
 
 // Shows the piece in its colour and stamps it (flag set), or erases both.
@@ -46,23 +46,23 @@ void d_fk(int flag)
     }
 }
 
-// Applies one command to the falling piece: 1 turn, 2 down, 3 left, 4 right;
-// undoes it when it does not fit, and a refused down move lands the piece.
+// Applies one command (CH_TURN, CH_DOWN, CH_LEFT, CH_RIGHT) to the falling
+// piece; undoes it when it does not fit, and a refused down move lands it.
 void change(int type)
 {
     d_fk(0);
     switch (type) {
-    case 1: chang1(); break;
-    case 2: s_W(Wx, Wy + 1); break;
-    case 3: s_W(Wx - 1, Wy); break;
-    case 4: s_W(Wx + 1, Wy); break;
+    case CH_TURN: chang1(); break;
+    case CH_DOWN: s_W(Wx, Wy + 1); break;
+    case CH_LEFT: s_W(Wx - 1, Wy); break;
+    case CH_RIGHT: s_W(Wx + 1, Wy); break;
     default: break;
     }
     s_fk(E);
     if (c_pz()) {
-        if (type == 2)
+        if (type == CH_DOWN)
             Z = 1;
-        if (type == 1) {
+        if (type == CH_TURN) {
             chang2();
             s_W(Wx, Wy);
         } else {

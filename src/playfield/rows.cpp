@@ -4,29 +4,25 @@
 // redrawing them, and raises the score for each full row.
 void c_h()
 {
-    for (j = 1; j <= Y - 2; j++) {
+    for (int j = 1; j <= Y - 2; j++) {
         int n = 0;
-        for (i = 1; i <= X - 2; i++)
-            if (m[i][j] != 0)
+        for (int x = 1; x <= X - 2; x++)
+            if (m[x][j] != 0)
                 n++;
         if (n != X - 2)
             continue;
+        // Row 1 is copied down but never emptied.
         for (int y = j; y >= 2; y--)
-            for (i = 1; i <= X - 2; i++) {
-                m[i][y] = m[i][y - 1];
-                if (m[i][y] != 0)
-                    x_ys(m[i][y]);
+            for (int x = 1; x <= X - 2; x++) {
+                m[x][y] = m[x][y - 1];
+                if (m[x][y] != 0)
+                    x_ys(m[x][y]);
                 else
                     set_color(BLACK, BLACK);
-                set_cocate(i, y);
+                set_cocate(x, y);
                 out("■");
             }
         F += X - 2;
-        set_cocate(X + 1, 2);
-        set_color(LIGHT_RED, BLACK);
-        out("分数:%4d", F);
-        set_cocate(X + 1, 3);
-        set_color(YELLOW, BLACK);
-        out("速度:%4d", 1000 - F / 2);
+        d_fs();
     }
 }

@@ -24,29 +24,35 @@ void hollo()
     out("\n");
 }
 
+// The key guide of the side panel, row by row.
+static const struct {
+    int row;
+    const char* text;
+} SM[] = {
+    {9, "游戏说明"}, {10, "↑:旋转"}, {11, "←:左移"}, {12, "→:右移"}, {13, "↓:下移"}, {14, "空格:暂停"},
+};
+
+// Draws the score and the speed (the drop interval) on the side panel.
+void d_fs()
+{
+    set_cocate(X + 1, 2);
+    set_color(LIGHT_RED, BLACK);
+    out("分数:%4d", F);
+    set_cocate(X + 1, 3);
+    set_color(YELLOW, BLACK);
+    out("速度:%4d", x_jg());
+}
+
 // Draws the side panel right of the well: key guide, score and speed.
 void s_m()
 {
     set_color(WHITE, BLACK);
     set_cocate(X + 1, 0); // row 0 of the panel stays empty
-    set_cocate(X + 1, 9);
-    out("游戏说明");
-    set_cocate(X + 1, 10);
-    out("↑:旋转");
-    set_cocate(X + 1, 11);
-    out("←:左移");
-    set_cocate(X + 1, 12);
-    out("→:右移");
-    set_cocate(X + 1, 13);
-    out("↓:下移");
-    set_cocate(X + 1, 14);
-    out("空格:暂停");
-    set_color(LIGHT_RED, BLACK);
-    set_cocate(X + 1, 2);
-    out("分数:%4d", F);
-    set_color(YELLOW, BLACK);
-    set_cocate(X + 1, 3);
-    out("速度:%4d", 1000 - F / 2);
+    for (const auto& line : SM) {
+        set_cocate(X + 1, line.row);
+        out("%s", line.text);
+    }
+    d_fs();
 }
 
 // Waits until the terminal is large enough for the well and the side panel,
@@ -57,7 +63,7 @@ void f_ck()
     const int need_c = 2 * X + 2 + 10, need_r = Y + 1;
     int c, r;
     while (con->size(&c, &r) && (c < need_c || r < need_r)) {
-        command(1);
+        command(CMD_CLS);
         set_color(WHITE, BLACK);
         out("窗口太小：本局需要至少 %d 列、%d 行，现在只有 %d 列、%d 行。\n", need_c, need_r, c, r);
         out("请放大窗口，或按任意键继续。\n");
@@ -80,14 +86,6 @@ void r_all()
                 out("■");
             }
     s_m();
-    if (C >= 1 && C <= N_CODE) {
-        x_ys(C);
-        for (const auto& c : SH[C].c) {
-            set_cocate(X + 1 + c[0], 5 + c[1]);
-            out("■");
-        }
-        set_cocate(X + 1, 4);
-        set_color(WHITE, BLACK);
-        out("下一个方块");
-    }
+    if (C >= 1 && C <= N_CODE)
+        d_yl(C, 1);
 }
