@@ -1,4 +1,6 @@
 // Playing the real game in a pseudo-terminal, as the end-to-end tests do.
+// The helpers that return nothing stop at their first failure: call them
+// inside ASSERT_NO_FATAL_FAILURE so that the test stops there too.
 #pragma once
 
 #include <functional>

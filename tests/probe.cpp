@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include "console/ansi.h"
+
 namespace {
 
 int settermprop(VTermProp prop, VTermValue* val, void* user)
@@ -62,7 +64,7 @@ int colour(const VTermColor& c, bool fg)
 
 } // namespace
 
-int console_colour(int a) { return (a & 8) | ((a & 1) << 2) | (a & 2) | ((a & 4) >> 2); }
+int console_colour(int ansi_index) { return ansi_colour(ansi_index); }
 
 Screen::Screen(int cols, int rows) : cols_(cols), rows_(rows)
 {

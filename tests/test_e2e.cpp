@@ -30,14 +30,14 @@ TEST(E2E, WholeGamesWithRestartEndWithStatusZeroAndTheTerminalBack)
     EXPECT_FALSE(g.screen.cursor_visible());
     // Text typed during play is no answer to any later prompt.
     g.type("1\n");
-    to_end_prompt(g, 15);
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
     EXPECT_EQ(g.screen.row(0), "游戏结束");
     g.type("1\n");
     ASSERT_TRUE(g.wait_text("#Referenced By:"));
     EXPECT_EQ(g.screen.row(3), "1"); // the echo of the answer
     EXPECT_EQ(g.screen.row(4), "########################################");
-    start(g, 12, 16);
-    to_end_prompt(g, 16);
+    ASSERT_NO_FATAL_FAILURE(start(g, 12, 16));
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 16));
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);
@@ -69,7 +69,7 @@ TEST(E2E, CtrlCAtAPromptAndInPlayGivesTheTerminalBack)
     }
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         PtyGame g;
-        start(g, 10, 15);
+        ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
         struct termios t = g.modes();
         EXPECT_FALSE(t.c_lflag & ICANON);
         EXPECT_FALSE(t.c_lflag & ECHO);
@@ -85,7 +85,7 @@ TEST(E2E, CtrlCAtAPromptAndInPlayGivesTheTerminalBack)
 TEST(E2E, CtrlZRestoresTheTerminalAndFgRedrawsTheGame)
 {
     PtyGame g;
-    start(g, 10, 15);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
     g.type(LEFT);
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(4, 1).fg == 8 || s.cell(4, 2).fg == 8; }));
     g.type("\x1a");
@@ -100,7 +100,7 @@ TEST(E2E, CtrlZRestoresTheTerminalAndFgRedrawsTheGame)
     ASSERT_TRUE(g.wait_for([&](const Screen&) { return !(g.modes().c_lflag & ICANON); }));
     EXPECT_FALSE(g.screen.cursor_visible());
     // Play goes on: the piece still answers the keys.
-    to_end_prompt(g, 15);
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
 }
@@ -127,7 +127,7 @@ TEST(E2E, ResizeRedrawsAndTooSmallATerminalIsExplained)
 TEST(E2E, ArrowSplitAcrossWritesIsOneKey)
 {
     PtyGame g;
-    start(g, 20, 20);
+    ASSERT_NO_FATAL_FAILURE(start(g, 20, 20));
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(16, 1).fg == 8; }));
     g.type("\x1b[");
     usleep(5000);
@@ -173,7 +173,7 @@ TEST(E2E, CtrlZAtAPromptBringsThePromptBack)
 TEST(E2E, CtrlSAndCtrlQAreKeysThatDoNothing)
 {
     PtyGame g;
-    start(g, 10, 15);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
     // No flow control: the game goes on drawing, and the next key moves.
     g.type(std::string("\x13") + LEFT);
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(4, 1).fg == 8; }));
@@ -258,7 +258,7 @@ TEST(E2E, StartedInTheBackgroundItWaitsUntilBroughtToTheForeground)
 TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
 {
     PtyGame g;
-    start(g, 10, 15);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
     g.type("\x1a");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stops() == 1 && !s.altscreen(); }));
     const std::string before = g.raw;

@@ -61,8 +61,8 @@ void remove_tree(const std::string& dir)
 // A whole game in a 10 x 15 well, then 0 at the end screen.
 void play_whole_game(PtyGame& g, int log)
 {
-    start(g, 10, 15, log);
-    to_end_prompt(g, 15);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, log));
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);
@@ -99,8 +99,8 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
             g.type("10\n15\n");
             ASSERT_TRUE(g.wait_text("请输入 0~1 的数值"));
         } else {
-            start(g, 10, 15, 0);
-            to_end_prompt(g, 15);
+            ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
+            ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
         }
         const long long t0 = now_ms();
         g.close_input();
@@ -172,7 +172,7 @@ TEST(Hostile, WithoutTermOrOnADumbTerminalItPlaysAsUsual)
         else
             o.unset.push_back("TERM");
         PtyGame g(o);
-        play_whole_game(g, 0);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 0));
     }
 }
 
@@ -182,7 +182,7 @@ TEST(Hostile, TextIsUtf8InTheCLocaleAndGbkInAGbkLocale)
         PtyGame::Options o;
         o.env.push_back({"LC_ALL", "C"});
         PtyGame g(o);
-        play_whole_game(g, 0);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 0));
         EXPECT_NE(g.raw.find("宽度设置"), std::string::npos);
     }
     locale_t gbk = newlocale(LC_ALL_MASK, "zh_CN.GBK", nullptr);
@@ -224,7 +224,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         PtyGame::Options o;
         o.cwd = dir;
         PtyGame g(o);
-        play_whole_game(g, 1);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
         struct stat st;
         EXPECT_EQ(stat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -240,7 +240,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         PtyGame::Options o;
         o.cwd = dir;
         PtyGame g(o);
-        play_whole_game(g, 1);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
         struct stat st;
         ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -258,7 +258,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         PtyGame::Options o;
         o.cwd = dir;
         PtyGame g(o);
-        play_whole_game(g, 1);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
         struct stat st;
         ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -287,7 +287,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         o.cwd = dir;
         o.program = run;
         PtyGame g(o);
-        play_whole_game(g, 1);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
         EXPECT_NE(access((dir + "/data.txt").c_str(), F_OK), 0) << "the game could write where it must not";
         remove_tree(dir);
         remove_tree(bin);
@@ -354,10 +354,10 @@ TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
             g.type("10\n15\n");
             ASSERT_TRUE(g.wait_text("请输入 0~1 的数值"));
         } else if (std::strcmp(c.where, "end screen") == 0) {
-            start(g, 10, 15, 0);
-            to_end_prompt(g, 15);
+            ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
+            ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
         } else if (std::strcmp(c.where, "pause") == 0) {
-            start(g, 10, 15, 0);
+            ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
             g.type(" ");
             ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(15) == PAUSE_PROMPT; }));
         }
@@ -382,7 +382,7 @@ TEST(Hostile, AKeyPressedAsThePauseShowsIsNotThrownAway)
     o.env.push_back({"LD_PRELOAD", DROPIX_SLOW_PROMPT});
     o.env.push_back({"ASAN_OPTIONS", asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0"});
     PtyGame g(o);
-    start(g, 10, 15, 0);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
     g.type(" ");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(15) == PAUSE_PROMPT; }));
     g.type("x");
@@ -394,7 +394,7 @@ TEST(Hostile, AKeyPressedAsThePauseShowsIsNotThrownAway)
 TEST(Hostile, CtrlZInAPauseAndFgBringTheBoardAndThePauseBack)
 {
     PtyGame g;
-    start(g, 10, 15, 0);
+    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
     g.type(" ");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(15) == PAUSE_PROMPT; }));
     g.type("\x1a");
@@ -411,7 +411,7 @@ TEST(Hostile, CtrlZInAPauseAndFgBringTheBoardAndThePauseBack)
     EXPECT_TRUE(piece) << "the falling bar is drawn again";
     g.type("x");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(15).empty(); }));
-    to_end_prompt(g, 15);
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);

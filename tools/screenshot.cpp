@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "my-dropix.h"
+#include "planner.h"
 #include "pty_driver.h"
 
 namespace {
@@ -60,94 +61,54 @@ Grid walls()
     return g;
 }
 
-bool fits(const Grid& g, const Piece& p)
+// Puts the well as the screen shows it into the game's own state, the
+// falling piece stamped in it, so that the game's rules can be tried on it.
+void load(const Grid& ground, const Piece& p)
 {
-    for (const auto& c : SH[p.code].c) {
-        int x = p.x + c[0], y = p.y + c[1];
-        if (x < 0 || x >= WW || y < 0 || y >= WH || g[x][y])
-            return false;
-    }
-    return true;
+    X = WW;
+    Y = WH;
+    f_sz_m();
+    r_gk();
+    for (int x = 1; x <= WW - 2; x++)
+        for (int y = 0; y < WH - 1; y++)
+            if (ground[x][y])
+                m[x][y] = N_CODE; // which shape landed there does not matter
+    E = p.code;
+    Wx = p.x;
+    Wy = p.y;
+    s_fk(E);
+    r_fk_t_m(1);
 }
 
-// The anchor kept inside the walls for the piece's width, as the game does.
-int clamp_x(int code, int x)
+// The row where the piece comes to rest when it only falls.
+int rest_row(const Grid& ground, const Piece& p)
 {
-    if (x <= 0)
-        x = 1;
-    if (x > WW - 1 - SH[code].w)
-        x = WW - 1 - SH[code].w;
-    return x;
-}
-
-// One key as the game applies it: a move that does not fit is undone.
-Piece turn(const Grid& g, Piece p)
-{
-    Piece q = p;
-    q.code = SH[p.code].turn;
-    return fits(g, q) ? q : p;
-}
-
-Piece shift(const Grid& g, Piece p, int dx)
-{
-    Piece q = p;
-    q.x = clamp_x(p.code, p.x + dx);
-    return fits(g, q) ? q : p;
-}
-
-Piece drop(const Grid& g, Piece p)
-{
-    for (;;) {
-        Piece q = p;
-        q.y++;
-        if (!fits(g, q))
-            return p;
-        p = q;
-    }
-}
-
-// Lands the piece and removes full rows the way the game does (row 0 and
-// row 1 are never moved); returns how many went.
-int land(Grid& g, const Piece& p)
-{
-    for (const auto& c : SH[p.code].c)
-        g[p.x + c[0]][p.y + c[1]] = true;
-    int gone = 0;
-    for (int r = 1; r <= WH - 2; r++) {
-        bool full = true;
-        for (int x = 1; x <= WW - 2; x++)
-            full = full && g[x][r];
-        if (!full)
-            continue;
-        for (int y = r; y >= 2; y--)
-            for (int x = 1; x <= WW - 2; x++)
-                g[x][y] = g[x][y - 1];
-        gone++;
-    }
-    return gone;
+    load(ground, p);
+    return try_move(0, 0).y;
 }
 
 // Higher is better: rows gone, a low and even stack without holes.
-double rate(const Grid& g, int gone)
+double rate(const Try& t)
 {
+    auto taken = [&](int x, int y) { return t.after[static_cast<size_t>(x * WH + y)] != 0; };
     int height_sum = 0, holes = 0, bumps = 0, last = -1;
     for (int x = 1; x <= WW - 2; x++) {
         int top = WH - 1;
         for (int y = 0; y < WH - 1; y++)
-            if (g[x][y]) {
+            if (taken(x, y)) {
                 top = y;
                 break;
             }
         int h = WH - 1 - top;
         for (int y = top + 1; y < WH - 1; y++)
-            if (!g[x][y])
+            if (!taken(x, y))
                 holes++;
         height_sum += h;
         if (last >= 0)
             bumps += std::abs(h - last);
         last = h;
     }
-    return 0.76 * gone - 0.51 * height_sum - 0.36 * holes - 0.18 * bumps;
+    return 0.76 * t.gone - 0.51 * height_sum - 0.36 * holes - 0.18 * bumps;
 }
 
 struct Plan {
@@ -157,34 +118,25 @@ struct Plan {
     double score = -1e18;
 };
 
-Plan best_plan(const Grid& g, const Piece& now)
+// The turns and steps after which dropping the piece rates best, each tried
+// with the game's own rules.
+Plan best_plan(const Grid& ground, const Piece& now)
 {
+    load(ground, now);
     Plan best;
-    Piece p = now;
-    for (int t = 0; t < 4; t++) {
-        if (t > 0)
-            p = turn(g, p);
-        for (int dir : {-1, 1}) {
-            Piece q = p;
-            for (int n = 0; n < WW; n++) {
-                if (n > 0) {
-                    Piece r = shift(g, q, dir);
-                    if (r.x == q.x)
-                        break;
-                    q = r;
-                }
-                Grid after = g;
-                int gone = land(after, drop(g, q));
-                double s = rate(after, gone);
-                if (s > best.score) {
-                    best.score = s;
-                    best.turns = t;
-                    best.dx = dir * n;
-                    best.at = q;
-                }
+    for (int t = 0; t < 4; t++)
+        for (int dx = 1 - now.x; dx <= WW - 2 - now.x; dx++) {
+            const Try tr = try_move(t, dx);
+            if (tr.x != now.x + dx)
+                continue; // the steps ran into something
+            const double s = rate(tr);
+            if (s > best.score) {
+                best.score = s;
+                best.turns = t;
+                best.dx = dx;
+                best.at = {tr.code, tr.x, now.y};
             }
         }
-    }
     return best;
 }
 
@@ -404,7 +356,7 @@ void type_n(PtyGame& g, const char* key, int n)
 // and the screen is read long before the next.
 bool hold_halfway(PtyGame& g, const Grid& ground, const Piece& p, std::string* why)
 {
-    const int row = drop(ground, p).y / 2;
+    const int row = rest_row(ground, p) / 2;
     Piece now = p;
     auto below = [&](int y) {
         return [&, y](const Screen& s) { return falling(s, ground, p.code, &now) && now.y >= y; };
@@ -480,7 +432,7 @@ bool play(PtyGame& g, std::string* why)
         Piece there;
         if (!falling(g.screen, ground, plan.at.code, &there))
             there = plan.at;
-        int fall = drop(ground, there).y - there.y;
+        int fall = rest_row(ground, there) - there.y;
         if (last)
             return hold_halfway(g, ground, there, why);
         // One more than the fall: the refused step is what lands it.

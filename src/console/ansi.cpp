@@ -53,12 +53,9 @@ void Encoder::append(std::string& dst, const char* p, size_t n)
 
 std::string AnsiConsole::sgr(int fore, int back)
 {
-    // Console colours keep red in bit 2 and blue in bit 0; terminals the
-    // other way round.
-    auto swap = [](int c) { return ((c & 1) << 2) | (c & 2) | ((c & 4) >> 2); };
+    const int f = ansi_colour(fore & 15), b = ansi_colour(back & 15);
     char s[32];
-    std::snprintf(s, sizeof s, "\x1b[0;%d;%dm", ((fore & 8) ? 90 : 30) + swap(fore & 7),
-                  ((back & 8) ? 100 : 40) + swap(back & 7));
+    std::snprintf(s, sizeof s, "\x1b[0;%d;%dm", (f & 8 ? 90 : 30) + (f & 7), (b & 8 ? 100 : 40) + (b & 7));
     return s;
 }
 

@@ -32,6 +32,11 @@ private:
     iconv_t cd_;
 };
 
+// The terminal's palette index of a console colour. The console keeps red in
+// bit 2 and blue in bit 0, terminals the other way round; swapping them back
+// is the same step, so this also maps a palette index to the console's.
+constexpr int ansi_colour(int c) { return (c & 8) | ((c & 1) << 2) | (c & 2) | ((c & 4) >> 2); }
+
 class AnsiConsole : public Console {
 public:
     explicit AnsiConsole(const char* codeset) : enc_(codeset) {}
