@@ -5,8 +5,8 @@
 import os, re, shlex, signal, subprocess, sys, time, unicodedata
 
 exe, wine, work, sock = sys.argv[1:5]
-# Colours as the terminal numbers them. The ones looked at here, white, dark
-# grey and black, have the same numbers on the console.
+# Colours as the terminal numbers them; white, dark grey and black have the
+# same numbers on the console.
 WHITE, DARK_GREY = 15, 8
 X, Y = 10, 15                          # the well asked for: walls at columns 0 and 2*(X-1)
 failures = []
@@ -145,10 +145,11 @@ if answer_setup(t, "1"):
             fail(f"first piece (the flat bar) is not at columns 6..12 of one row: {p}")
         if any(s[r][c][1] != DARK_GREY for c, r in p):
             fail("first piece is not dark grey")
-        # Console colour numbers as they are: red and blue not swapped.
-        for r, colour, label in ((2, 12, "score"), (3, 14, "speed")):
+        # Console colours 12 (light red) and 14 (yellow) are the terminal's
+        # bright red (9) and bright yellow (11): red and blue not mixed up.
+        for r, colour, label in ((2, 9, "score"), (3, 11, "speed")):
             if s[r].get(2 * (X + 1), ("", None))[1] != colour:
-                fail(f"{label} line is not in console colour {colour}")
+                fail(f"{label} line is not in the terminal's colour {colour}")
         # The arrows count two columns, however wide the terminal draws them.
         for r, arrow in ((10, "↑"), (11, "←"), (12, "→"), (13, "↓")):
             at = 2 * (X + 1)
@@ -220,33 +221,28 @@ if answer_setup(t, "1"):
     except OSError as e:
         fail(f"board log: {e}")
 
-# --- Ctrl-C in play gives the cursor back.
+# --- Ctrl-C in play, and at a prompt, ends the program with the cursor back.
+def ctrl_c(t, status, where, wrong_text, wrong):
+    tmux("send-keys", "-t", t, "C-c")
+    rc = exit_status(status)
+    if rc is None:
+        return
+    if not cursor_shown(t):
+        fail(f"cursor still hidden after Ctrl-C{where}")
+    elif wrong_text in text(t):
+        fail(f"Ctrl-C{where} {wrong}")
+    else:
+        print(f"Ctrl-C{where} ended the program (status {rc}) with the cursor shown")
+
 t, status = start("ctrlc")
 if answer_setup(t, "0"):
     wait("the cursor to be hidden", lambda: not cursor_shown(t), 5)
-    tmux("send-keys", "-t", t, "C-c")
-    rc = exit_status(status)
-    if rc is not None:
-        if not cursor_shown(t):
-            fail("cursor still hidden after Ctrl-C")
-        elif "游戏结束" in text(t):
-            fail("Ctrl-C reached the end screen instead of ending the program")
-        else:
-            print(f"Ctrl-C ended the program (status {rc}) with the cursor shown")
+    ctrl_c(t, status, "", "游戏结束", "reached the end screen instead of ending the program")
 
-# --- Ctrl-C at a prompt ends the program too, not as an end of input.
 t, status = start("ctrlc-prompt")
 if wait("the width prompt", lambda: "请输入 10~100 的数值" in text(t), 60):
     tmux("send-keys", "-t", t, "12")
-    tmux("send-keys", "-t", t, "C-c")
-    rc = exit_status(status)
-    if rc is not None:
-        if not cursor_shown(t):
-            fail("cursor still hidden after Ctrl-C at a prompt")
-        elif "输入已结束" in text(t):
-            fail("Ctrl-C at a prompt was taken for the end of input")
-        else:
-            print(f"Ctrl-C at a prompt ended the program (status {rc}) with the cursor shown")
+    ctrl_c(t, status, " at a prompt", "输入已结束", "was taken for the end of input")
 
 # --- Redirected: answers from a pipe, output to a file, end of input.
 def redirected(stdin_text, until=None, timeout=30.0):

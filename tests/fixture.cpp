@@ -57,6 +57,17 @@ int GameTest::play()
     }
 }
 
+void GameTest::at_first_poll(const std::function<void()>& look)
+{
+    fc->on_poll = [this, look, done = false]() mutable {
+        if (done)
+            return;
+        done = true;
+        fc->flush();
+        look();
+    };
+}
+
 std::string GameTest::file(const char* name) const
 {
     std::ifstream f(dir + "/" + name, std::ios::binary);

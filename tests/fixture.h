@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,9 @@ protected:
     // Runs whole games until the player declines; returns the exit status,
     // or the status of a FakeExit.
     int play();
+    // Runs `look` once, at the first keyboard poll of the main loop, with
+    // the output on the screen.
+    void at_first_poll(const std::function<void()>& look);
     // Contents of a file in the scratch directory.
     std::string file(const char* name) const;
 

@@ -85,13 +85,9 @@ TEST_F(Game, StartUpShowsSplashThenPromptsInOrder)
 TEST_F(Game, WellSidePanelAndFirstPieceOfAWidthTwentyWell)
 {
     fc->lines = "20 20 0 0";
-    record();
     bool checked = false;
-    fc->on_poll = [&] {
-        if (checked)
-            return;
+    at_first_poll([&] {
         checked = true;
-        fc->flush();
         // The first piece is the flat bar, one row under its spawn row.
         EXPECT_EQ(E, 1);
         EXPECT_EQ(Wx, 8);
@@ -130,7 +126,7 @@ TEST_F(Game, WellSidePanelAndFirstPieceOfAWidthTwentyWell)
             }
         // The status line under the floor is blank.
         EXPECT_EQ(fc->screen.row(20), "");
-    };
+    });
     EXPECT_EQ(play(), 0);
     EXPECT_TRUE(checked);
 }
@@ -368,15 +364,12 @@ TEST_F(Game, WidestAndTallestWellPlaysCleanly)
     fc->lines = "100 100 1 0";
     fc->press(10, "\x1b[C\x1b[C\x1b[A");
     bool seen = false;
-    fc->on_poll = [&] {
-        if (seen)
-            return;
+    at_first_poll([&] {
         seen = true;
-        fc->flush();
         // The preview stands right of the board's last column, on screen.
         for (const auto& c : SH[C].c)
             EXPECT_EQ(glyph(X + 1 + c[0], 5 + c[1]), s_ys(C));
-    };
+    });
     EXPECT_EQ(play(), 0);
     EXPECT_TRUE(seen);
     for (int k = 0; k < M_N; k++) {

@@ -68,6 +68,15 @@ void play_whole_game(PtyGame& g, int log)
     expect_terminal_back(g);
 }
 
+// The same, in the working directory `dir`.
+void play_whole_game_in(const std::string& dir, int log)
+{
+    PtyGame::Options o;
+    o.cwd = dir;
+    PtyGame g(o);
+    ASSERT_NO_FATAL_FAILURE(play_whole_game(g, log));
+}
+
 } // namespace
 
 TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
@@ -221,10 +230,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         SCOPED_TRACE("data.txt is a directory");
         const std::string dir = scratch_dir();
         ASSERT_EQ(mkdir((dir + "/data.txt").c_str(), 0755), 0);
-        PtyGame::Options o;
-        o.cwd = dir;
-        PtyGame g(o);
-        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
         struct stat st;
         EXPECT_EQ(stat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -237,10 +243,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         const std::string dir = scratch_dir();
         std::ofstream(dir + "/kept.txt") << "not a log\n";
         ASSERT_EQ(symlink("kept.txt", (dir + "/data.txt").c_str()), 0);
-        PtyGame::Options o;
-        o.cwd = dir;
-        PtyGame g(o);
-        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
         struct stat st;
         ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -255,10 +258,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         const std::string fifo = dir + "/data.txt";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
         const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-        PtyGame::Options o;
-        o.cwd = dir;
-        PtyGame g(o);
-        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
         struct stat st;
         ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode));

@@ -62,3 +62,14 @@ inline std::vector<size_t> chunks(size_t n, InputRng& rng, bool bytewise)
     }
     return out;
 }
+
+// Reading `data` cut into pieces, a byte at a time and at random, gives
+// `want`, what reading it whole gave; `read` takes the pieces' lengths.
+template <class T, class Read>
+void same_however_cut(const uint8_t* data, size_t size, uint64_t salt, const T& want, Read read)
+{
+    InputRng rng(data, size, salt);
+    for (bool bytewise : {true, false})
+        if (!(read(chunks(size, rng, bytewise)) == want))
+            fuzz_fail(bytewise ? "the same byte by byte" : "the same in random pieces", __LINE__, data, size);
+}
