@@ -123,6 +123,24 @@ TEST_F(Console_, InputIntRefusesTextAndOverflowAndEndsAtEndOfInput)
     }
 }
 
+TEST_F(Console_, AQuestionIsDrawnAgainAfterAResizeHoweverMuchItShowed)
+{
+    // Some 280 KB of refusals, then the terminal is resized.
+    for (int k = 0; k < 4000; k++)
+        fc->lines += "x\n";
+    fc->lines += "20\n";
+    EXPECT_EQ(input_int(10, 100), 20);
+    fc->resize_at(fc->t, 80, 24);
+    fc->lines = "30\n";
+    fc->screen.feed("\x1b[2J"); // only a redraw brings the picture back
+    EXPECT_EQ(input_int(15, 100), 30);
+    fc->flush();
+    // The last screenful of it, the new question at the bottom.
+    for (int r = 0; r < 22; r++)
+        EXPECT_EQ(fc->screen.row(r), "输入错误，请重新输入 10~100 的数值,并按回车确定;") << r;
+    EXPECT_EQ(fc->screen.row(22), "请输入 15~100 的数值,并按回车确定;");
+}
+
 TEST(ParseInt, AnEntryIsANumberAsAWholeOrOneWrongEntryWithItsLine)
 {
     auto p = [](const char* s) { return parse_int(s, std::strlen(s)); };
