@@ -61,19 +61,25 @@ std::string AnsiConsole::sgr(int fore, int back)
 
 // ---- Output ---------------------------------------------------------------
 
-// Every byte of output passes here; at a question it is also kept, line by
-// line, to draw the question's screen again.
-void AnsiConsole::put(const std::string& s)
+void AnsiConsole::put(std::string_view s)
 {
-    buf_ += s;
+    const size_t at = buf_.size();
+    buf_.append(s.data(), s.size());
+    keep(at);
+}
+
+// At a question, what was output from buf_[at] on is also kept, line by
+// line, to draw the question's screen again.
+void AnsiConsole::keep(size_t at)
+{
     if (redraw || echoing_)
         return;
-    size_t from = 0;
-    for (size_t nl; (nl = s.find('\n', from)) != std::string::npos; from = nl + 1) {
-        shown_.back().append(s, from, nl - from);
+    size_t from = at;
+    for (size_t nl; (nl = buf_.find('\n', from)) != std::string::npos; from = nl + 1) {
+        shown_.back().append(buf_, from, nl - from);
         shown_.push_back(attr_ >= 0 ? sgr(attr_ & 15, attr_ >> 4) : "");
     }
-    shown_.back().append(s, from, std::string::npos);
+    shown_.back().append(buf_, from, std::string::npos);
     while (shown_.size() > MAX_SHOWN)
         shown_.pop_front();
 }
@@ -115,21 +121,20 @@ void AnsiConsole::clear()
 
 void AnsiConsole::text(std::string_view s)
 {
-    std::string& out = scratch_;
-    out.clear();
+    const size_t at = buf_.size();
     size_t from = 0;
     for (size_t k = 0; k < s.size();) {
         if (cols_.realign_before(s[k])) {
-            enc_.append(out, s.data() + from, k - from);
+            enc_.append(buf_, s.data() + from, k - from);
             from = k;
             char cha[16];
             std::snprintf(cha, sizeof cha, "\x1b[%dG", cols_.col + 1);
-            out += cha;
+            buf_ += cha;
         }
         k += cols_.advance(s, k);
     }
-    enc_.append(out, s.data() + from, s.size() - from);
-    put(out);
+    enc_.append(buf_, s.data() + from, s.size() - from);
+    keep(at);
 }
 
 void AnsiConsole::flush()

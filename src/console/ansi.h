@@ -83,7 +83,8 @@ protected:
     bool asking_ = false;   // a question waits for its answer
 
 private:
-    void put(const std::string& s);
+    void put(std::string_view s);
+    void keep(size_t at);
     bool serve();
     void replay();
     KeyRead first_key();
@@ -95,7 +96,6 @@ private:
     void enter();
 
     int attr_ = -1;         // attribute last sent, -1 when unknown
-    std::string scratch_;   // text being encoded
     Columns cols_;
     int row_ = 0;           // row of the last cursor placement
     int partial_since_ = -1; // when the incomplete key in in_ arrived

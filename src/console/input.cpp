@@ -107,11 +107,9 @@ NumRead parse_int(const char* p, size_t n)
     bool over = false;
     const size_t digits = d;
     for (; d < end && p[d] >= '0' && p[d] <= '9'; d++) {
-        v = v * 10 + (p[d] - '0');
-        if (v > static_cast<long long>(INT_MAX) + 1) {
-            over = true;
-            v = 0; // only the verdict matters from here on
-        }
+        if (!over)
+            v = v * 10 + (p[d] - '0');
+        over = over || v > static_cast<long long>(INT_MAX) + 1;
     }
     if (d != end || d == digits) {
         // Not a number as a whole: one wrong entry, with the rest of its line.

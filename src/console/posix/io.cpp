@@ -102,7 +102,6 @@ bool PosixConsole::wait_until(long long deadline_ns, bool input)
 
 void PosixConsole::block(int due_ms)
 {
-    flush();
     wait_until(due_ms < 0 ? -1 : start_ns_ + static_cast<long long>(due_ms) * 1000000LL, true);
 }
 

@@ -124,6 +124,8 @@ const char* prepare()
     return nl_langinfo(CODESET);
 }
 
+// Writes all of p[0..n), unless the output is gone (closed, full: nothing
+// sensible to do) or a signal to quit cuts a blocked write short.
 void write_all(int fd, const char* p, size_t n)
 {
     while (n > 0) {
@@ -131,8 +133,8 @@ void write_all(int fd, const char* p, size_t n)
         if (w > 0) {
             p += w;
             n -= static_cast<size_t>(w);
-        } else if (!(w < 0 && errno == EINTR)) {
-            return; // output gone (closed, full): nothing sensible to do
+        } else if (!(w < 0 && errno == EINTR) || g_quit_sig) {
+            return;
         }
     }
 }
@@ -260,18 +262,9 @@ void PosixConsole::restore()
 
 void PosixConsole::emit(const char* p, size_t n)
 {
-    while (n > 0) {
-        const ssize_t w = write(STDOUT_FILENO, p, n);
-        if (w > 0) {
-            p += w;
-            n -= static_cast<size_t>(w);
-        } else if (w < 0 && errno == EINTR) {
-            if (g_quit_sig)
-                die();
-        } else {
-            return; // output gone (closed, full): nothing sensible to do
-        }
-    }
+    write_all(STDOUT_FILENO, p, n);
+    if (g_quit_sig)
+        die();
 }
 
 [[noreturn]] void PosixConsole::die()
