@@ -108,8 +108,7 @@ void c_h();              // removes full rows and scores them
 void hollo();            // the splash: banner and rules
 void s_m();              // the side panel
 void d_fs();             // the score and speed lines of the side panel
-void f_ck();             // waits for a terminal large enough for the well
-void r_all();            // draws the whole game screen again
+void f_ck();             // waits for a terminal large enough for the well, then plays
 
 // Board log
 void f_d();              // empties data.txt

@@ -53,7 +53,7 @@ void start(PtyGame& g, int w, int h, int log)
     ASSERT_TRUE(g.wait_text("是否开启数据记录 0=否 1=是"));
     g.type(std::to_string(log) + "\n");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w + 1), 14).ch == "空"; }));
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.cell(2 * (w / 2 - 2), 1).fg == 8; }));
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.glyph(2 * (w / 2 - 2), 1) == 8; }));
 }
 
 bool drop_until(PtyGame& g, const std::function<bool()>& over)

@@ -4,17 +4,12 @@
 #include <climits>
 #include <stdexcept>
 
-FakeConsole::FakeConsole(int cols, int rows, const char* codeset)
+FakeConsole::FakeConsole(int cols, int rows, const char* codeset, bool probe)
     : AnsiConsole(codeset), screen(cols, rows), cols_(cols), rows_(rows)
 {
     edit_ = false;
-}
-
-void FakeConsole::emit(const char* p, size_t n)
-{
-    flushes++;
-    raw.append(p, n);
-    screen.feed_tty(std::string(p, n));
+    if (probe)
+        buf_ = this->probe();
 }
 
 // At a question, the next line of the script; elsewhere the keys due.
@@ -25,18 +20,30 @@ void FakeConsole::fill()
             // Keys meant for play and not read by it are not what the
             // script types at the question.
             in_.clear();
-            if (lines.empty())
-                return;
-            const size_t nl = lines.find('\n');
-            in_ += lines.substr(0, nl) + '\n';
-            lines.erase(0, nl == std::string::npos ? nl : nl + 1);
+            if (!lines.empty()) {
+                const size_t nl = lines.find('\n');
+                in_ += lines.substr(0, nl) + '\n';
+                lines.erase(0, nl == std::string::npos ? nl : nl + 1);
+            }
         }
-        return;
+    } else {
+        while (!keys_.empty() && keys_.front().at <= t && room() > 0) {
+            in_ += keys_.front().bytes;
+            keys_.pop_front();
+        }
     }
-    while (!keys_.empty() && keys_.front().at <= t) {
-        in_ += keys_.front().bytes;
-        keys_.pop_front();
-    }
+    in_ += replies_;
+    replies_.clear();
+}
+
+// What the terminal says back comes in with the typed bytes.
+void FakeConsole::emit(const char* p, size_t n)
+{
+    flushes++;
+    raw.append(p, n);
+    screen.feed_tty(std::string(p, n));
+    replies_ += screen.replies;
+    screen.replies.clear();
 }
 
 int FakeConsole::next_event() const
@@ -89,6 +96,28 @@ Key FakeConsole::key()
     if (on_poll)
         on_poll();
     return AnsiConsole::key();
+}
+
+void FakeConsole::play(int cols, int rows)
+{
+    flush();
+    if (on_mode)
+        on_mode(true);
+    AnsiConsole::play(cols, rows);
+}
+
+void FakeConsole::ask()
+{
+    flush();
+    if (on_mode)
+        on_mode(false);
+    AnsiConsole::ask();
+}
+
+void FakeConsole::text(std::string_view s)
+{
+    drawn.append(s.data(), s.size());
+    AnsiConsole::text(s);
 }
 
 bool FakeConsole::size(int* cols, int* rows)

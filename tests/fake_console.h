@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "console/ansi.h"
+#include "console/posix/ansi.h"
 #include "probe.h"
 
 // Thrown where the real console would end the program.
@@ -19,7 +19,9 @@ struct FakeExit {
 
 class FakeConsole : public AnsiConsole {
 public:
-    explicit FakeConsole(int cols = 240, int rows = 110, const char* codeset = "UTF-8");
+    // `probe`: ask the terminal how wide it draws "■", as a real terminal
+    // is asked; libvterm draws it one column wide.
+    explicit FakeConsole(int cols = 240, int rows = 110, const char* codeset = "UTF-8", bool probe = true);
 
     // What the player types at the questions, a line whenever a question
     // waits for one ("20 20 0 0" answers four). Not echoed, as from a
@@ -33,6 +35,11 @@ public:
     void resize_at(int at, int cols, int rows) { resizes_.push_back({at, cols, rows}); }
     // Called at the start of every keyboard poll of the main loop.
     std::function<void()> on_poll;
+    // Called as play begins (true) or ends (false), with everything drawn
+    // so far on the screen.
+    std::function<void(bool play)> on_mode;
+    // Every text the game drew, in order.
+    std::string drawn;
 
     Screen screen;
     std::string raw;        // every byte written, in order
@@ -43,7 +50,13 @@ public:
     long waits = 0;         // waits that let time pass
     long limit = 20000000;  // polls before a test is declared hung
 
+    // What the drawing looks like to the game at a cell of the play screen.
+    using AnsiConsole::frame;
+
     Key key() override;
+    void play(int cols, int rows) override;
+    void ask() override;
+    void text(std::string_view utf8) override;
     int now_ms() override { return t; }
     void sleep_ms(int ms) override { flush(); t += ms; }
     unsigned seed() override { return seed_v; }
@@ -67,6 +80,7 @@ private:
     int next_event() const;
 
     std::deque<Chunk> keys_;
+    std::string replies_;  // what the terminal answered, not read yet
     std::deque<Resize> resizes_;
     int cols_, rows_;
 };

@@ -46,6 +46,32 @@ void GameTest::well(int x, int y)
     X = x;
     Y = y;
     r_gk();
+    con->play(2 * x + 12, y + 1);
+}
+
+void GameTest::draw_board()
+{
+    for (int x = 0; x < X; x++)
+        for (int y = 0; y < Y; y++)
+            if (m[x][y] != 0) {
+                if (m[x][y] == WALL)
+                    set_color(WHITE, BLACK);
+                else
+                    x_ys(m[x][y]);
+                set_cocate(x, y);
+                out("■");
+            }
+}
+
+void GameTest::expect_screen_is_board()
+{
+    fc->flush();
+    for (int x = 0; x < X; x++)
+        for (int y = 0; y < Y; y++) {
+            const int v = m[x][y];
+            EXPECT_EQ(glyph(x, y), v == WALL ? 15 : v == 0 ? -1 : s_ys(v))
+                << "cell " << x << "," << y << " holds " << v;
+        }
 }
 
 int GameTest::play()

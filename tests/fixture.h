@@ -20,8 +20,13 @@ protected:
 
     // Makes a console of another size or encoding.
     void use(int cols, int rows, const char* codeset = "UTF-8");
-    // An empty walled well of the given size, without any drawing.
+    // An empty walled well of the given size, without any drawing, and the
+    // console in play on it.
     void well(int x, int y);
+    // Draws every cell of the well that the board holds, as the game does.
+    void draw_board();
+    // The screen shows every cell of the well as the board holds it.
+    void expect_screen_is_board();
     // Runs whole games until the player declines; returns the exit status,
     // or the status of a FakeExit.
     int play();
@@ -33,7 +38,8 @@ protected:
 
     // Screen cell of board cell (x, y).
     Cell at(int x, int y) const { return fc->screen.cell(2 * x, y); }
-    // Colour of the glyph shown at board cell (x, y); -1 when none is.
+    // Colour of the glyph shown at board cell (x, y); -1 when none is (an
+    // erased cell shows a blank, never a glyph in black).
     int glyph(int x, int y) const;
 
     std::unique_ptr<FakeConsole> fc;

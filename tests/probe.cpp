@@ -2,7 +2,7 @@
 
 #include <vterm.h>
 
-#include "console/ansi.h"
+#include "console/posix/ansi.h"
 
 namespace {
 
@@ -33,6 +33,8 @@ VTermScreenCallbacks callbacks()
 }
 
 const VTermScreenCallbacks CB = callbacks();
+
+void output(const char* s, size_t len, void* user) { static_cast<Screen*>(user)->replies.append(s, len); }
 
 void put_utf8(std::string& s, uint32_t c)
 {
@@ -74,6 +76,7 @@ Screen::Screen(int cols, int rows) : cols_(cols), rows_(rows)
     vterm_screen_enable_altscreen(vs_, 1);
     vterm_screen_set_callbacks(vs_, &CB, this);
     vterm_screen_reset(vs_, 1);
+    vterm_output_set_callback(vt_, output, this);
 }
 
 Screen::~Screen() { vterm_free(vt_); }
@@ -114,6 +117,21 @@ Cell Screen::cell(int col, int row) const
     out.fg = colour(c.fg, true);
     out.bg = colour(c.bg, false);
     return out;
+}
+
+int Screen::palette(int col, int row) const
+{
+    VTermScreenCell c;
+    VTermPos pos{row, col};
+    if (!vterm_screen_get_cell(vs_, pos, &c) || !VTERM_COLOR_IS_INDEXED(&c.fg))
+        return -1;
+    return c.fg.indexed.idx;
+}
+
+int Screen::glyph(int col, int row) const
+{
+    const Cell c = cell(col, row);
+    return c.ch == "■" ? c.fg : -1;
 }
 
 std::string Screen::row(int r, int col) const

@@ -27,6 +27,8 @@ public:
     void resize(int cols, int rows);
 
     Cell cell(int col, int row) const;
+    // The colour of the "■" shown at a cell; -1 when none is.
+    int glyph(int col, int row) const;
     // Text of a row from `col` on, trailing blanks dropped; a wide character
     // is given once.
     std::string row(int r, int col = 0) const;
@@ -43,6 +45,11 @@ public:
     // The pen that text would be written with uses the default colours.
     bool pen_default() const;
     int cols() const { return cols_; }
+    // The palette index of a cell's colour as the terminal was told it.
+    int palette(int col, int row) const;
+
+    // What the terminal answered (to a report of the cursor's place).
+    std::string replies;
     int rows() const { return rows_; }
 
     // Called for every rectangle of cells that changed: rows [row0, row1),

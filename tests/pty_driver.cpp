@@ -202,6 +202,9 @@ bool PtyGame::pump(int timeout_ms)
         }
         raw.append(b, static_cast<size_t>(r));
         screen.feed(b, static_cast<size_t>(r));
+        // The terminal answers what the game asks of it.
+        if (!screen.replies.empty() && write(master_, screen.replies.data(), screen.replies.size()) > 0)
+            screen.replies.clear();
         any = true;
     }
     return any;

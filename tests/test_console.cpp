@@ -2,6 +2,7 @@
 // decoders behind them.
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "console/input.h"
 #include "fixture.h"
@@ -23,10 +24,10 @@ TEST_F(Console_, EverySixteenColoursShowsAsItsConsoleNumberOnBlack)
         EXPECT_EQ(cell.bg, 0) << "background must be black, not the default";
     }
     // The screen above maps the terminal's palette back with the console's
-    // own rule; the bytes show the rule right: console 9 is light blue
-    // (bright blue, 94), 12 light red (91), 4 red (31), 1 blue (34).
-    for (const char* sgr : {"\x1b[0;94;40m", "\x1b[0;91;40m", "\x1b[0;31;40m", "\x1b[0;34;40m"})
-        EXPECT_NE(fc->raw.find(sgr), std::string::npos) << sgr + 1;
+    // own rule; the terminal's own palette shows the rule right: console 9
+    // is light blue (bright blue, 12), 12 light red (9), 4 red (1), 1 blue (4).
+    for (auto [console, palette] : {std::pair{9, 12}, std::pair{12, 9}, std::pair{4, 1}, std::pair{1, 4}})
+        EXPECT_EQ(fc->screen.palette(2 * console, 1), palette) << console;
 }
 
 TEST_F(Console_, CellsMapToTwoColumnsAndClearingPaintsBlack)
@@ -123,6 +124,49 @@ TEST_F(Console_, InputIntRefusesTextAndOverflowAndEndsAtEndOfInput)
     }
 }
 
+TEST_F(Console_, TextAfterANumberIsWhatTheNextQuestionReads)
+{
+    fc->lines = "20abc\n16\n15.5\n17\n1x\n30\n";
+    EXPECT_EQ(input_int(10, 100), 20);
+    EXPECT_EQ(input_int(15, 100), 16);
+    EXPECT_EQ(input_int(10, 100), 15);
+    EXPECT_EQ(input_int(15, 100), 17);
+    EXPECT_EQ(input_int(0, 1), 1);
+    EXPECT_EQ(input_int(10, 100), 30);
+    fc->flush();
+    // "abc", ".5" and "x" are each one wrong entry, at the question after.
+    const char* ask = "请输入 %d~%d 的数值,并按回车确定;";
+    const char* again = "输入错误，请重新输入 %d~%d 的数值,并按回车确定;";
+    const struct {
+        const char* fmt;
+        int low, high;
+    } want[] = {{ask, 10, 100}, {ask, 15, 100}, {again, 15, 100}, {ask, 10, 100}, {ask, 15, 100},
+                {again, 15, 100}, {ask, 0, 1}, {ask, 10, 100}, {again, 10, 100}};
+    for (int r = 0; r < 9; r++) {
+        char line[128];
+        std::snprintf(line, sizeof line, want[r].fmt, want[r].low, want[r].high);
+        EXPECT_EQ(fc->screen.row(r), line) << r;
+    }
+    EXPECT_EQ(fc->screen.row(9), "");
+}
+
+TEST_F(Console_, AtAQuestionTheLineShownIsTheLineTypedInAGbkTerminal)
+{
+    // GBK has no emoji: each shows as one "?", and counts one column.
+    use(80, 24, "GBK");
+    fc->typed(true);
+    std::string emoji;
+    for (int k = 0; k < 90; k++)
+        emoji += "\xf0\x9f\x98\x80";
+    fc->lines = emoji + "\n" + emoji.substr(0, 120) + "\x15" "20\n";
+    EXPECT_EQ(input_int(10, 100), 20);
+    fc->flush();
+    EXPECT_EQ(fc->screen.row(1), std::string(79, '?'));
+    EXPECT_NE(fc->screen.row(2), "") << "one wrong entry, said in GBK";
+    EXPECT_EQ(fc->screen.row(3), "20");
+    EXPECT_EQ(fc->screen.row(4), "");
+}
+
 TEST_F(Console_, AQuestionIsDrawnAgainAfterAResizeHoweverMuchItShowed)
 {
     // Some 280 KB of refusals, then the terminal is resized.
@@ -141,21 +185,28 @@ TEST_F(Console_, AQuestionIsDrawnAgainAfterAResizeHoweverMuchItShowed)
     EXPECT_EQ(fc->screen.row(22), "请输入 15~100 的数值,并按回车确定;");
 }
 
-TEST(ParseInt, AnEntryIsANumberAsAWholeOrOneWrongEntryWithItsLine)
+TEST(ParseInt, ANumberIsReadAsPercentDReadsItAndTextWithoutOneIsOneWrongEntry)
 {
     auto p = [](const char* s) { return parse_int(s, std::strlen(s)); };
-    NumRead r = p("  -42 7");
+    NumRead r = p(" \t\v\f\r\n-42 7");
     EXPECT_EQ(r.kind, Num::Number);
     EXPECT_EQ(r.value, -42);
-    EXPECT_EQ(r.used, 5u);
+    EXPECT_EQ(r.used, 9u);
     EXPECT_EQ(p("+7").value, 7);
     EXPECT_EQ(p("2147483647").value, 2147483647);
     EXPECT_EQ(p("-2147483648").value, -2147483647 - 1);
     EXPECT_EQ(p("2147483648").kind, Num::Overflow);
     EXPECT_EQ(p("99999999999999999999999 5").kind, Num::Overflow);
     EXPECT_EQ(p("99999999999999999999999 5").used, 23u);
-    // Half a number is no number: the token and the rest of its line go.
-    for (const char* s : {"20abc 5\n7", "20.5 5\n7", "0x10 5\n7", "1e2 5\n7", "- 5\n7", "+\n7"}) {
+    // What follows the digits is left for the next read.
+    for (auto [s, v, used] : {std::tuple{"20abc\n", 20, 2u}, {"15.5\n", 15, 2u}, {"1e2", 1, 1u}, {"0x10", 0, 1u}}) {
+        r = p(s);
+        EXPECT_EQ(r.kind, Num::Number) << s;
+        EXPECT_EQ(r.value, v) << s;
+        EXPECT_EQ(r.used, used) << s;
+    }
+    // No number at the start: one wrong entry, and the rest of its line goes.
+    for (const char* s : {"abc 5\n7", ".5 5\n7", "- 5\n7", "+\n7", "x5\n7"}) {
         r = p(s);
         EXPECT_EQ(r.kind, Num::Bad) << s;
         EXPECT_EQ(r.used, std::strlen(s) - 1) << s;
@@ -179,7 +230,8 @@ TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
         {" ", Key::Space, 1},         {"a", Key::Other, 1},         {"\x1b[15~", Key::Other, 5},
         {"\x1b[1;5A", Key::Other, 6}, {"\x1bOP", Key::Other, 3},    {"\xe4\xb8\xad", Key::Other, 3},
         {"\x1b\x1b[A", Key::Other, 1}, {"\x1bx", Key::Other, 2},    {"\xff", Key::Other, 1},
-        {"\xe4" "a", Key::Other, 1},  {"\x1b[\x1b[A", Key::Other, 2}, {"\r", Key::Other, 1},
+        {"\xe4" "a", Key::Other, 1},  {"\xe0\x80\x80", Key::Other, 1}, {"\xed\xa0\x80", Key::Other, 1},
+        {"\xf4\x90\x80\x80", Key::Other, 1}, {"\xc0\xaf", Key::Other, 1}, {"\xf0\x9f\x98\x80", Key::Other, 4},  {"\x1b[\x1b[A", Key::Other, 2}, {"\r", Key::Other, 1},
     };
     for (const auto& c : cases) {
         KeyRead k = d(c.bytes);
@@ -191,7 +243,8 @@ TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
         EXPECT_EQ(d(part).key, Key::None);
         KeyRead k = d(part, true);
         EXPECT_EQ(k.key, Key::Other);
-        EXPECT_EQ(k.used, std::strlen(part));
+        // A sequence cut short goes whole; broken UTF-8 byte by byte.
+        EXPECT_EQ(k.used, part[0] == '\x1b' ? std::strlen(part) : 1u);
     }
     EXPECT_EQ(d("").key, Key::None);
     // An endless sequence is cut rather than held.

@@ -87,7 +87,7 @@ TEST(E2E, CtrlZRestoresTheTerminalAndFgRedrawsTheGame)
     PtyGame g;
     ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
     g.type(LEFT);
-    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(4, 1).fg == 8 || s.cell(4, 2).fg == 8; }));
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.glyph(4, 1) == 8 || s.glyph(4, 2) == 8; }));
     g.type("\x1a");
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
     EXPECT_TRUE(g.screen.cursor_visible());
@@ -128,14 +128,14 @@ TEST(E2E, ArrowSplitAcrossWritesIsOneKey)
 {
     PtyGame g;
     ASSERT_NO_FATAL_FAILURE(start(g, 20, 20));
-    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(16, 1).fg == 8; }));
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.glyph(16, 1) == 8; }));
     g.type("\x1b[");
     usleep(5000);
     g.type("D");
     // The bar moves one column left; no stray "D" reaches anything.
     ASSERT_TRUE(g.wait_for([](const Screen& s) {
         for (int y = 0; y < 19; y++)
-            if (s.cell(14, y).fg == 8)
+            if (s.glyph(14, y) == 8)
                 return true;
         return false;
     }));
@@ -176,9 +176,9 @@ TEST(E2E, CtrlSAndCtrlQAreKeysThatDoNothing)
     ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
     // No flow control: the game goes on drawing, and the next key moves.
     g.type(std::string("\x13") + LEFT);
-    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(4, 1).fg == 8; }));
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.glyph(4, 1) == 8; }));
     g.type(std::string("\x11") + LEFT);
-    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(2, 1).fg == 8; }));
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.glyph(2, 1) == 8; }));
     g.type("\x03");
     EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
     expect_terminal_back(g);
@@ -202,7 +202,7 @@ TEST(E2E, AnArrowRightAfterTheLastAnswerMovesTheFirstPiece)
         // One cell left of the spawn place, in row 1, and nothing of the
         // key shown anywhere.
         ASSERT_TRUE(g.wait_for([](const Screen& s) {
-            return s.cell(4, 1).fg == 8 && s.cell(10, 1).fg == 8 && s.cell(12, 1).fg != 8;
+            return s.glyph(4, 1) == 8 && s.glyph(10, 1) == 8 && s.glyph(12, 1) != 8;
         }));
         EXPECT_EQ(g.screen.text().find_first_of("[^D"), std::string::npos) << g.screen.text();
         g.signal(SIGTERM);
@@ -214,22 +214,25 @@ TEST(E2E, KeysAtAQuestionEditTheLineAndArrowsInsertNothing)
 {
     PtyGame g;
     ASSERT_TRUE(g.wait_text("宽度设置"));
-    // 2, Left, Home, 5, Backspace, 0, Ctrl-Right: the line reads 20.
-    g.type(std::string("2") + LEFT + "\x1b[H" "5\x7f" "0\x1b[1;5C");
+    // 2, Left, Home, 5, 5, Backspace, ^H, 0, Ctrl-Right: the line reads 20.
+    g.type(std::string("2") + LEFT + "\x1b[H" "55\x7f\x08" "0\x1b[1;5C");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(16) == "20"; }));
     g.type("\n");
     ASSERT_TRUE(g.wait_text("高度设置"));
-    // Ctrl-U drops the line; half a number is one wrong entry.
-    g.type("99\x15" "15.5 16\n");
-    ASSERT_TRUE(g.wait_text("输入错误，请重新输入 15~100"));
-    g.type("\x08\x1b[A16\n");
-    ASSERT_TRUE(g.wait_text("是否开启数据记录"));
-    EXPECT_EQ(g.screen.text().find("输入错误", g.screen.text().find("输入错误") + 1), std::string::npos);
-    g.type("0\n");
+    // Ctrl-U drops the line from the screen too.
+    g.type("99");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(18) == "99"; }));
+    g.type("\x15");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(18).empty(); }));
+    // Read as "%d" reads: 15 is the height, and ".5" the next question's
+    // one wrong entry.
+    g.type("15.5\n");
+    ASSERT_TRUE(g.wait_text("输入错误，请重新输入 0~1"));
+    g.type("\x08\x1b[A0\n");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(42, 14).ch == "空"; }));
     // Held down across the game over: the first press ends the final
     // pause, the others reach the end screen's question and do nothing.
-    ASSERT_TRUE(play_to_end(g, 16));
+    ASSERT_TRUE(play_to_end(g, 15));
     std::string held;
     for (int k = 0; k < 30; k++)
         held += DOWN;
@@ -238,6 +241,47 @@ TEST(E2E, KeysAtAQuestionEditTheLineAndArrowsInsertNothing)
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     EXPECT_FALSE(g.screen.contains("输入错误"));
+}
+
+TEST(E2E, TheLineOnScreenIsTheLineTypedWhateverTheWidth)
+{
+    // "8" is in no text of the splash or the question.
+    auto rows_with_8 = [](const Screen& s) {
+        int n = 0;
+        for (int r = 0; r < s.rows(); r++)
+            n += s.row(r).find('8') != std::string::npos;
+        return n;
+    };
+    PtyGame::Options o;
+    o.cols = 40;
+    o.rows = 30;
+    PtyGame g(o);
+    ASSERT_TRUE(g.wait_text("宽度设置"));
+    // The line stops one column short of the edge, so it never wraps.
+    g.type(std::string(60, '8'));
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.find_row(std::string(39, '8')) >= 0; }));
+    EXPECT_EQ(g.screen.find_row(std::string(40, '8')), -1);
+    g.type("\x15");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return rows_with_8(s) == 0; }));
+    // Typed wide, then narrowed under it: the line shows its end after a
+    // mark, on one row, and erasing it leaves nothing behind.
+    g.resize(80, 30);
+    g.type(std::string(70, '8'));
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.find_row(std::string(70, '8')) >= 0; }));
+    g.resize(40, 30);
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.find_row("<" + std::string(38, '8')) >= 0; }));
+    g.type("\x7f\x7f");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.find_row("<" + std::string(38, '8')) >= 0; }));
+    EXPECT_EQ(rows_with_8(g.screen), 1);
+    g.type("\x15");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return rows_with_8(s) == 0; }));
+    // Tab parts answers as a blank does: a 12 x 16 well, the log off.
+    g.type("\n12\t16\t0\n");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.cell(26, 14).ch == "空" && s.cell(22, 15).ch == "■"; }));
+    EXPECT_FALSE(g.screen.contains("输入错误"));
+    EXPECT_EQ(rows_with_8(g.screen), 0);
+    g.signal(SIGTERM);
+    EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
 }
 
 TEST(E2E, StartedInTheBackgroundItWaitsUntilBroughtToTheForeground)

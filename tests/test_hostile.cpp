@@ -407,7 +407,7 @@ TEST(Hostile, CtrlZInAPauseAndFgBringTheBoardAndThePauseBack)
     })) << g.screen.text();
     bool piece = false;
     for (int y = 0; y < 14; y++)
-        piece |= g.screen.cell(8, y).fg == 8;
+        piece |= g.screen.glyph(8, y) == 8;
     EXPECT_TRUE(piece) << "the falling bar is drawn again";
     g.type("x");
     ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.row(15).empty(); }));

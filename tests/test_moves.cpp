@@ -46,9 +46,9 @@ TEST_F(Moves, FlatBarStopsAtAnchorFiveInAWidthTenWell)
     for (int x = 5; x <= 8; x++)
         EXPECT_EQ(glyph(x, 2), 8);
     EXPECT_EQ(glyph(9, 2), -1); // the wall column was never drawn here
-    // The cells it left are erased: black on black.
-    EXPECT_EQ(glyph(3, 2), 0);
-    EXPECT_EQ(glyph(4, 2), 0);
+    // The cells it left are erased: nothing shows there.
+    EXPECT_EQ(glyph(3, 2), -1);
+    EXPECT_EQ(glyph(4, 2), -1);
     EXPECT_EQ(m[3][2], 0);
 }
 

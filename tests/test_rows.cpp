@@ -16,6 +16,8 @@ TEST_F(Rows, OneFullRowScoresItsWidthAndMovesTheRowsAboveDown)
     fill_row(13, 3);
     m[4][12] = 19;
     m[2][1] = 7; // row 1 keeps its cells
+    m[6][11] = 12;
+    draw_board();
     c_h();
     fc->flush();
     EXPECT_EQ(F, 8);
@@ -26,7 +28,10 @@ TEST_F(Rows, OneFullRowScoresItsWidthAndMovesTheRowsAboveDown)
     EXPECT_EQ(m[4][13], 19);
     EXPECT_EQ(glyph(4, 13), 14);
     EXPECT_EQ(m[4][12], 0);
-    EXPECT_EQ(glyph(4, 12), 0); // redrawn empty: black on black
+    EXPECT_EQ(m[6][12], 12);
+    EXPECT_EQ(m[6][11], 0);
+    // Every cell that moved is drawn anew: what emptied shows nothing.
+    expect_screen_is_board();
     EXPECT_EQ(m[2][1], 7);
     EXPECT_EQ(m[2][2], 7);      // row 2 now holds a copy of row 1
     EXPECT_EQ(glyph(2, 2), 10);
@@ -52,9 +57,9 @@ TEST_F(Rows, TwoFullRowsScoreTwiceAndARowWithAGapStays)
     for (int y = 0; y <= 12; y++)
         for (int x = 1; x <= 8; x++)
             EXPECT_EQ(m[x][y], 0) << x << "," << y;
-    // Score and speed are printed once per removed row.
+    // Score and speed are drawn once per removed row.
     size_t n = 0;
-    for (size_t p = fc->raw.find("分数:"); p != std::string::npos; p = fc->raw.find("分数:", p + 1))
+    for (size_t p = fc->drawn.find("分数:"); p != std::string::npos; p = fc->drawn.find("分数:", p + 1))
         n++;
     EXPECT_EQ(n, 2u);
     EXPECT_EQ(fc->screen.row(2, 22), "分数:  16");

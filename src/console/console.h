@@ -6,8 +6,9 @@
 
 #include <string_view>
 
-// Keys as the game tells them apart; every other key is Other.
-enum class Key { None, Left, Right, Up, Down, Space, Other };
+// Keys as the game tells them apart; every other key is Other. Small is no
+// key: in play, the terminal has become smaller than the game needs.
+enum class Key { None, Left, Right, Up, Down, Space, Other, Small };
 
 // What read_int() found.
 constexpr int ANSWER = 1;  // a number in int range
@@ -27,17 +28,26 @@ public:
     virtual void text(std::string_view utf8) = 0;
     virtual void flush() = 0;
 
+    // Two modes. In play the console keeps a picture of the screen, which
+    // the drawing above changes; it sends what changed at every flush and
+    // paints it all again when the terminal lost it. `cols` x `rows` is
+    // what play needs of the terminal. Otherwise text scrolls, and the
+    // questions are asked.
+    virtual void play(int cols, int rows) = 0;
+    virtual void ask() = 0;
+    virtual bool playing() const = 0;
+
     // The next key typed, or Key::None when none is waiting; never waits.
     virtual Key key() = 0;
-    // Waits until a key is waiting, the clock reaches due_ms, or the screen
-    // has been drawn again; returns at once when due_ms has passed.
+    // Waits until a key (or Small) is waiting, the clock reaches due_ms, or
+    // the screen has been drawn again; returns at once when due_ms has passed.
     virtual void wait_key(int due_ms) = 0;
     // Drops what was typed before, shows `prompt` where the cursor stands
     // (unless the platform's own pause shows its own) and waits for one
     // key, which it consumes. Returns at the end of input too.
     virtual void pause(std::string_view prompt) = 0;
-    // Reads the next whitespace-separated entry typed at a question:
-    // ANSWER with *v set, WRONG, or ENDED.
+    // Reads the next number typed at a question, as "%d" reads it: ANSWER
+    // with *v set, WRONG, or ENDED.
     virtual int read_int(int* v) = 0;
 
     // Milliseconds of real time since start, on a clock that never stops.
@@ -54,11 +64,6 @@ public:
 
     // Ends the program: gives the terminal back, says why, exits.
     [[noreturn]] virtual void quit(int status, const char* why) = 0;
-
-    // Draws the whole screen again after the terminal lost it (resize,
-    // resume after a suspend). Null outside play: the console then brings
-    // back the questions as they were.
-    void (*redraw)() = nullptr;
 };
 
 // For what is said before a console exists: writes to standard output, or

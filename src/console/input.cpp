@@ -51,16 +51,29 @@ KeyRead ss3(const unsigned char* p, size_t n, bool final)
     return key(Key::Other, p[2] >= 0x40 && p[2] <= 0x7e ? 3 : 2);
 }
 
+// A character is taken only in its shortest form and within Unicode:
+// anything else is refused byte by byte.
 KeyRead utf8(const unsigned char* p, size_t n, bool final)
 {
-    size_t len = p[0] >= 0xf0 ? 4 : p[0] >= 0xe0 ? 3 : 2;
     if (p[0] < 0xc2 || p[0] > 0xf4)
         return key(Key::Other, 1);
+    const size_t len = p[0] >= 0xf0 ? 4 : p[0] >= 0xe0 ? 3 : 2;
+    // The second byte's range rules out overlong forms, surrogates and
+    // values past U+10FFFF.
+    unsigned char lo = 0x80, hi = 0xbf;
+    if (p[0] == 0xe0)
+        lo = 0xa0;
+    else if (p[0] == 0xed)
+        hi = 0x9f;
+    else if (p[0] == 0xf0)
+        lo = 0x90;
+    else if (p[0] == 0xf4)
+        hi = 0x8f;
     for (size_t k = 1; k < len; k++) {
         if (k == n)
-            return final ? key(Key::Other, n) : more();
-        if ((p[k] & 0xc0) != 0x80)
-            return key(Key::Other, k);
+            return final ? key(Key::Other, 1) : more();
+        if (p[k] < (k == 1 ? lo : 0x80) || p[k] > (k == 1 ? hi : 0xbf))
+            return key(Key::Other, 1);
     }
     return key(Key::Other, len);
 }
@@ -96,32 +109,29 @@ NumRead parse_int(const char* p, size_t n)
         k++;
     if (k == n)
         return {Num::None, 0, n};
-    size_t end = k;
-    while (end < n && !blank(p[end]))
-        end++;
     size_t d = k;
     const bool neg = p[d] == '-';
     if (p[d] == '+' || p[d] == '-')
         d++;
+    const size_t digits = d;
     long long v = 0;
     bool over = false;
-    const size_t digits = d;
-    for (; d < end && p[d] >= '0' && p[d] <= '9'; d++) {
+    for (; d < n && p[d] >= '0' && p[d] <= '9'; d++) {
         if (!over)
             v = v * 10 + (p[d] - '0');
         over = over || v > static_cast<long long>(INT_MAX) + 1;
     }
-    if (d != end || d == digits) {
-        // Not a number as a whole: one wrong entry, with the rest of its line.
-        while (end < n && p[end] != '\n')
-            end++;
-        return {Num::Bad, 0, end < n ? end + 1 : n};
+    if (d == digits) {
+        // No number here: one wrong entry, with the rest of its line.
+        while (d < n && p[d] != '\n')
+            d++;
+        return {Num::Bad, 0, d < n ? d + 1 : n};
     }
     if (neg)
         v = -v;
     if (over || v > INT_MAX || v < INT_MIN)
-        return {Num::Overflow, 0, end};
-    return {Num::Number, static_cast<int>(v), end};
+        return {Num::Overflow, 0, d};
+    return {Num::Number, static_cast<int>(v), d};
 }
 
 void Answers::add(std::string_view line)
@@ -129,6 +139,8 @@ void Answers::add(std::string_view line)
     lines_.append(line.data(), line.size());
     lines_ += '\n';
 }
+
+void Answers::add_wrong() { lines_ += "?\n"; }
 
 bool Answers::take(std::string& in, bool eof)
 {
@@ -145,8 +157,14 @@ bool Answers::take(std::string& in, bool eof)
 
 int Answers::next(int* v)
 {
-    NumRead r = parse_int(lines_.data(), lines_.size());
-    lines_.erase(0, r.used);
+    const NumRead r = parse_int(lines_.data() + at_, lines_.size() - at_);
+    // Read entries are dropped in one go once nothing is left, so that a
+    // long line is read in time linear in its length.
+    at_ += r.used;
+    if (at_ == lines_.size()) {
+        lines_.clear();
+        at_ = 0;
+    }
     switch (r.kind) {
     case Num::Number:
         *v = r.value;
@@ -160,14 +178,12 @@ int Answers::next(int* v)
     return NONE;
 }
 
-bool Line::add(std::string_view ch, int room)
+bool Line::add(std::string_view ch, int w, int room)
 {
-    if (ch.empty())
-        return false;
-    const int w = static_cast<unsigned char>(ch[0]) < 0x80 ? 1 : 2;
-    if (cols_ + w > room)
+    if (ch.empty() || cols_ + w > room)
         return false;
     text_.append(ch.data(), ch.size());
+    widths_ += static_cast<char>(w);
     cols_ += w;
     return true;
 }
@@ -179,7 +195,8 @@ bool Line::erase()
     size_t k = text_.size() - 1;
     while (k > 0 && (static_cast<unsigned char>(text_[k]) & 0xc0) == 0x80)
         k--;
-    cols_ -= static_cast<unsigned char>(text_[k]) < 0x80 ? 1 : 2;
+    cols_ -= widths_.back();
+    widths_.pop_back();
     text_.erase(k);
     return true;
 }
@@ -187,5 +204,19 @@ bool Line::erase()
 void Line::clear()
 {
     text_.clear();
+    widths_.clear();
     cols_ = 0;
+}
+
+size_t Line::tail(int room) const
+{
+    size_t at = text_.size();
+    int used = 0;
+    for (size_t c = widths_.size(); c > 0 && used + widths_[c - 1] <= room; c--) {
+        used += widths_[c - 1];
+        do
+            at--;
+        while (at > 0 && (static_cast<unsigned char>(text_[at]) & 0xc0) == 0x80);
+    }
+    return at;
 }

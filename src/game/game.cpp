@@ -100,7 +100,6 @@ int run()
     d_m();
     s_m();
     std::srand(con->seed());
-    con->redraw = r_all;
     while (f_d_fx() == 0) {
         change(CH_DOWN);
         int s_t_1 = con->now_ms(); // clock after the last gravity step
@@ -118,6 +117,7 @@ int run()
                 case Key::Left: change(CH_LEFT); break;
                 case Key::Right: change(CH_RIGHT); break;
                 case Key::Down: change(CH_DOWN); break;
+                case Key::Small: f_ck(); break;
                 default: break;
                 }
             }
@@ -142,7 +142,7 @@ int g_main()
     for (;;) {
         run();
         command(CMD_PAUSE);
-        con->redraw = nullptr;
+        con->ask();
         command(CMD_CLS);
         out("游戏结束\n");
         out("重新开始请按1，结束请按0\n");

@@ -56,13 +56,15 @@ void s_m()
 }
 
 // Waits until the terminal is large enough for the well and the side panel,
-// or the player presses a key to go on anyway.
+// or the player presses a key to go on anyway; then plays on it. In play,
+// the console keeps the picture meanwhile and paints it again after.
 void f_ck()
 {
     // The longest side-panel text, the next-piece label, takes 10 columns.
     const int need_c = 2 * X + 2 + 10, need_r = Y + 1;
     int c, r;
     while (con->size(&c, &r) && (c < need_c || r < need_r)) {
+        con->ask();
         command(CMD_CLS);
         set_color(WHITE, BLACK);
         out("窗口太小：本局需要至少 %d 列、%d 行，现在只有 %d 列、%d 行。\n", need_c, need_r, c, r);
@@ -70,22 +72,5 @@ void f_ck()
         if (con->wait_resize_or_key())
             break;
     }
-}
-
-// Draws the whole game screen again from the game state, after the terminal
-// lost it (resize, or back from a suspend).
-void r_all()
-{
-    f_ck();
-    d_m();
-    for (int x = 1; x < X - 1; x++)
-        for (int y = 0; y < Y - 1; y++)
-            if (m[x][y] != 0) {
-                x_ys(m[x][y]);
-                set_cocate(x, y);
-                out("■");
-            }
-    s_m();
-    if (C >= 1 && C <= N_CODE)
-        d_yl(C, 1);
+    con->play(need_c, need_r);
 }

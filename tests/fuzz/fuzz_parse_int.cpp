@@ -1,5 +1,6 @@
 // The reader of the answers to the questions, against a reference built on
-// strtoll: the same kind, value and length for every input; and entered
+// strtoll, which reads a number as "%d" does: the same kind, value and
+// length for every input; and entered
 // lines read the same entries however the input is cut into pieces.
 #include <cerrno>
 #include <climits>
@@ -17,7 +18,8 @@ size_t fuzz_size;
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// What the reader must answer for s.
+// What the reader must answer for s: the number strtoll reads after the
+// blanks, or a wrong entry up to the end of the line when it reads none.
 NumRead reference(const std::string& s)
 {
     const size_t n = s.size();
@@ -26,24 +28,20 @@ NumRead reference(const std::string& s)
         k++;
     if (k == n)
         return {Num::None, 0, n};
-    size_t end = k;
-    while (end < n && !blank(s[end]))
-        end++;
-    const std::string token = s.substr(k, end - k);
-    // strtoll takes a leading blank or sign of its own, and stops at a NUL.
-    const size_t sign = token[0] == '+' || token[0] == '-';
-    bool digits = token.size() > sign;
-    for (size_t d = sign; d < token.size(); d++)
-        digits &= token[d] >= '0' && token[d] <= '9';
-    if (!digits) {
-        const size_t nl = s.find('\n', end);
+    // strtoll takes blanks of its own and stops at a NUL: give it neither.
+    const size_t nul = s.find('\0', k);
+    const std::string from = s.substr(k, nul == std::string::npos ? std::string::npos : nul - k);
+    char* end = nullptr;
+    errno = 0;
+    const long long v = blank(from[0]) ? 0 : std::strtoll(from.c_str(), &end, 10);
+    if (end == nullptr || end == from.c_str()) {
+        const size_t nl = s.find('\n', k);
         return {Num::Bad, 0, nl == std::string::npos ? n : nl + 1};
     }
-    errno = 0;
-    const long long v = std::strtoll(token.c_str(), nullptr, 10);
+    const size_t used = k + static_cast<size_t>(end - from.c_str());
     if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
-        return {Num::Overflow, 0, end};
-    return {Num::Number, static_cast<int>(v), end};
+        return {Num::Overflow, 0, used};
+    return {Num::Number, static_cast<int>(v), used};
 }
 
 struct Entry {

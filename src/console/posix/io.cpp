@@ -35,17 +35,19 @@ bool PosixConsole::size(int* cols, int* rows)
 }
 
 // Reads what standard input has now, without waiting.
+// What is not read yet waits in the terminal or the pipe, not here.
 void PosixConsole::fill()
 {
-    while (!eof_) {
+    while (!eof_ && room() > 0) {
         struct pollfd p = {STDIN_FILENO, POLLIN, 0};
         if (poll(&p, 1, 0) <= 0)
             return;
         char b[4096];
-        const ssize_t r = read(STDIN_FILENO, b, sizeof b);
+        const size_t want = room() < sizeof b ? room() : sizeof b;
+        const ssize_t r = read(STDIN_FILENO, b, want);
         if (r > 0) {
             in_.append(b, static_cast<size_t>(r));
-            if (static_cast<size_t>(r) < sizeof b)
+            if (static_cast<size_t>(r) < want)
                 return;
         } else if (r < 0 && (errno == EINTR || errno == EAGAIN)) {
             return;
@@ -60,7 +62,7 @@ void PosixConsole::fill()
 // Returns false when the deadline ended the wait.
 bool PosixConsole::wait_until(long long deadline_ns, bool input)
 {
-    const bool in = input && !eof_;
+    const bool in = input && !eof_ && room() > 0;
     for (;;) {
         fd_set fds;
         FD_ZERO(&fds);

@@ -5,7 +5,7 @@
 
 #include <termios.h>
 
-#include "console/ansi.h"
+#include "console/posix/ansi.h"
 
 class PosixConsole : public AnsiConsole {
 public:
@@ -49,6 +49,7 @@ private:
     struct termios keys_ {};   // the key mode, set for the whole run
     bool held_ = false;        // the terminal is in the game's hands
     bool restored_ = false;
+    bool asked_ = false;       // the terminal was asked how wide it draws "■"
     bool lost_ = false;        // the screen must be drawn again
     long long start_ns_ = 0;
 };

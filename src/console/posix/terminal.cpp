@@ -241,6 +241,12 @@ void PosixConsole::take()
     if (hidden_)
         s += "\x1b[?25l";
     s += sgr(7, 0) + "\x1b[2J\x1b[H";
+    // How wide the terminal draws "■" decides how pictures are sent; only
+    // a terminal that both shows the output and types the input can say.
+    if (keys_in_ && amb_ == 0 && !asked_ && isatty(STDOUT_FILENO)) {
+        s += probe();
+        asked_ = true;
+    }
     write_all(STDOUT_FILENO, s.data(), s.size());
     forget();
 }

@@ -72,7 +72,7 @@ bool is_console(HANDLE h)
 
 // Writes UTF-8 to a standard handle: as UTF-16 to a console, so the text
 // shows whatever its code page, and as the bytes themselves elsewhere.
-void put(DWORD which, const char* p, size_t n)
+void write_out(DWORD which, const char* p, size_t n)
 {
     HANDLE h = GetStdHandle(which);
     if (n == 0 || h == nullptr || h == INVALID_HANDLE_VALUE)
@@ -148,7 +148,7 @@ void say(bool error, std::string_view utf8, bool encode)
 {
     const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
     if (encode) {
-        put(which, utf8.data(), utf8.size());
+        write_out(which, utf8.data(), utf8.size());
         return;
     }
     DWORD done = 0;
@@ -164,6 +164,8 @@ WindowsConsole::WindowsConsole() : start_(counter())
         g_attr = info.wAttributes;
         g_saved = true;
     }
+    console_in_ = is_console(GetStdHandle(STD_INPUT_HANDLE));
+    edit_ = console_in_;
     SetConsoleCtrlHandler(on_ctrl, TRUE);
     // Waits end on the system tick, 15.6 ms by default; gravity is timed to
     // the millisecond.
@@ -182,190 +184,259 @@ void WindowsConsole::restore()
     restored_ = true;
 }
 
-void WindowsConsole::attr(int fore, int back)
+// ---- Drawing --------------------------------------------------------------
+
+void WindowsConsole::pen(int fore, int back)
 {
-    flush();
-    SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), static_cast<WORD>(fore + 16 * back));
+    const int a = (fore & 15) + 16 * (back & 15);
+    if (a == attr_)
+        return;
+    send();
+    SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), static_cast<WORD>(a));
+    attr_ = a;
 }
 
-void WindowsConsole::cursor(bool visible)
+void WindowsConsole::pen_back(int back)
 {
-    flush();
+    if (attr_ >= 0 && attr_ >> 4 == back)
+        return;
+    pen(attr_ >= 0 ? attr_ & 15 : 7, back);
+}
+
+void WindowsConsole::go(int col, int row)
+{
+    if (col == col_ && (row < 0 || row == row_))
+        return;
+    send();
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (row < 0) {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (!GetConsoleScreenBufferInfo(out, &info))
+            return;
+        row = info.dwCursorPosition.Y;
+    }
+    const COORD at = {static_cast<SHORT>(col), static_cast<SHORT>(row)};
+    SetConsoleCursorPosition(out, at);
+    col_ = col;
+    row_ = row;
+}
+
+void WindowsConsole::put(std::string_view s)
+{
+    buf_.append(s.data(), s.size());
+    col_ = cursor_after(col_, s, amb_);
+    if (s.find('\n') != std::string_view::npos)
+        row_ = -1;
+}
+
+void WindowsConsole::blank(int n)
+{
+    send();
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return;
+    DWORD done = 0;
+    FillConsoleOutputCharacterW(out, L' ', static_cast<DWORD>(n), info.dwCursorPosition, &done);
+    FillConsoleOutputAttribute(out, static_cast<WORD>(attr_ >= 0 ? attr_ : 7), static_cast<DWORD>(n),
+                               info.dwCursorPosition, &done);
+}
+
+void WindowsConsole::wipe()
+{
+    send();
+    int r = std::system("cls");
+    (void)r;
+    col_ = row_ = 0;
+}
+
+// A call to the console costs about as much as writing ten glyphs more.
+int WindowsConsole::cost_go(int col, int row) const { return col == col_ && row == row_ ? 0 : 10; }
+
+int WindowsConsole::cost_pen(int fore, int back) const { return (fore & 15) + 16 * (back & 15) == attr_ ? 0 : 10; }
+
+int WindowsConsole::cost_pen_back(int back) const { return attr_ >= 0 && attr_ >> 4 == back ? 0 : 10; }
+
+int WindowsConsole::cost_put(char16_t) const { return 1; }
+
+int WindowsConsole::cost_blank(int) const { return 20; }
+
+void WindowsConsole::show_cursor(bool visible)
+{
+    send();
     CONSOLE_CURSOR_INFO ci = {100, visible ? TRUE : FALSE};
     SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &ci);
 }
 
-void WindowsConsole::move(int col, int row)
+void WindowsConsole::erase_line()
 {
-    flush();
-    COORD at = {static_cast<SHORT>(col), static_cast<SHORT>(row)};
-    SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), at);
-    cols_.at(col);
-}
-
-void WindowsConsole::clear()
-{
-    flush();
-    int r = std::system("cls");
-    (void)r;
-    cols_.at(0);
-}
-
-void WindowsConsole::text(std::string_view s)
-{
-    size_t from = 0;
-    for (size_t k = 0; k < s.size();) {
-        if (cols_.realign_before(s[k])) {
-            buf_.append(s.data() + from, k - from);
-            from = k;
-            realign();
-        }
-        k += cols_.advance(s, k);
-    }
-    if (from < s.size())
-        buf_.append(s.data() + from, s.size() - from);
-}
-
-// Moves the cursor to the column the layout expects, on the row it is in.
-void WindowsConsole::realign()
-{
-    flush();
+    send();
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (cols_.col >= 0 && GetConsoleScreenBufferInfo(out, &info)) {
-        COORD at = {static_cast<SHORT>(cols_.col), info.dwCursorPosition.Y};
-        SetConsoleCursorPosition(out, at);
-    }
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return;
+    const COORD at = {0, info.dwCursorPosition.Y};
+    DWORD done = 0;
+    FillConsoleOutputCharacterW(out, L' ', static_cast<DWORD>(info.dwSize.X), at, &done);
+    FillConsoleOutputAttribute(out, info.wAttributes, static_cast<DWORD>(info.dwSize.X), at, &done);
+    SetConsoleCursorPosition(out, at);
+    col_ = 0;
+    row_ = at.Y;
 }
 
-void WindowsConsole::flush()
+void WindowsConsole::send()
 {
-    put(STD_OUTPUT_HANDLE, buf_.data(), buf_.size());
+    write_out(STD_OUTPUT_HANDLE, buf_.data(), buf_.size());
     buf_.clear();
+}
+
+// Only printable ASCII reaches the line being typed here.
+int WindowsConsole::echo_width(std::string_view) { return 1; }
+
+void WindowsConsole::forget()
+{
+    attr_ = col_ = row_ = -1;
+    BaseConsole::forget();
+}
+
+// How wide the console draws "■" is read off where it leaves the cursor.
+void WindowsConsole::play(int cols, int rows)
+{
+    BaseConsole::play(cols, rows);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (amb_ != 0 || !GetConsoleScreenBufferInfo(out, &info))
+        return;
+    const COORD at = {0, info.dwCursorPosition.Y};
+    SetConsoleCursorPosition(out, at);
+    DWORD done = 0;
+    WriteConsoleW(out, L"\x25a0", 1, &done, nullptr);
+    if (GetConsoleScreenBufferInfo(out, &info) && info.dwCursorPosition.Y == at.Y)
+        amb_ = info.dwCursorPosition.X == 1 ? 1 : info.dwCursorPosition.X == 2 ? 2 : 0;
+    forget();
 }
 
 void WindowsConsole::pause(std::string_view)
 {
-    flush();
-    // Keys typed before the pause do not end it. The interpreter shows its
-    // own prompt.
+    // The interpreter shows its own prompt, where the game put the cursor;
+    // keys typed before the pause do not end it.
+    hand_over();
+    in_.clear();
     FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
     int r = std::system("pause");
     (void)r;
-    cols_.at(-1);
+    forget();
 }
 
-// Reads redirected input, waiting for it, until a line is complete; at its
-// end, ends the questions.
-void WindowsConsole::read_lines()
-{
-    while (!answers_.take(in_, eof_)) {
-        if (eof_) {
-            ended_ = true;
-            return;
-        }
-        char b[4096];
-        DWORD got = 0;
-        if (ReadFile(GetStdHandle(STD_INPUT_HANDLE), b, static_cast<DWORD>(sizeof b), &got, nullptr) && got > 0)
-            in_.append(b, got);
-        else
-            eof_ = true;
-    }
-}
+// ---- Input ----------------------------------------------------------------
 
-// A line typed at the console, edited here rather than by the console, so
-// that arrows and function keys insert nothing and recall no earlier line.
-void WindowsConsole::type_line()
+// The keys waiting at the console, as a terminal would send them: arrows,
+// Home and End as control sequences, any other key of two codes as one
+// that means nothing, Ctrl-Z (the console's end of input) as Ctrl-D.
+void WindowsConsole::keys()
 {
-    for (;;) {
-        flush();
-        const int c = _getch();
-        if (c == 0 || c == 224) {
-            _getch(); // the second code of an arrow, Home, a function key...
-        } else if (c == '\r' || c == '\n') {
-            answers_.add(line_.text());
-            line_.clear();
-            text("\n");
-            return;
-        } else if (c == 8) {
-            if (line_.erase())
-                text("\b \b");
-        } else if (c == 21) {
-            while (line_.erase())
-                text("\b \b");
-        } else if ((c == 26 || c == 4) && line_.empty()) {
-            // Ctrl-Z, the console's end of input, or Ctrl-D, on an empty line.
-            ended_ = true;
-            return;
-        } else if (c >= 0x20 && c < 0x7f) {
-            const char ch = static_cast<char>(c);
-            int cols = 0, rows = 0;
-            if (line_.add(std::string_view(&ch, 1), size(&cols, &rows) && cols > 1 ? cols - 1 : 79))
-                text(std::string_view(&ch, 1));
-        }
-    }
-}
-
-int WindowsConsole::read_int(int* v)
-{
-    flush();
-    cols_.at(-1);
-    const bool console = is_console(GetStdHandle(STD_INPUT_HANDLE));
-    for (;;) {
-        const int r = answers_.next(v);
-        if (r != Answers::NONE)
-            return r;
-        if (ended_)
-            return ENDED;
-        if (console)
-            type_line();
-        else
-            read_lines();
-    }
-}
-
-Key WindowsConsole::key()
-{
-    flush();
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
-    if (!_kbhit() && !(is_console(in) && settle(in) > 0))
-        return Key::None;
-    // The console's codes: space 32, an arrow 224 then 72/75/77/80. A
-    // first code of 0 is a key of its own, and so is the code after it.
-    const int c = _getch();
-    if (c == 32)
-        return Key::Space;
-    if (c != 224)
-        return Key::Other;
-    switch (_getch()) {
-    case 72: return Key::Up;
-    case 75: return Key::Left;
-    case 77: return Key::Right;
-    case 80: return Key::Down;
-    default: return Key::Other;
+    while (room() > 8 && (_kbhit() || (console_in_ && settle(in) > 0))) {
+        const int c = _getch();
+        if (c == 0 || c == 224) {
+            switch (_getch()) {
+            case 72: in_ += "\x1b[A"; break;
+            case 80: in_ += "\x1b[B"; break;
+            case 77: in_ += "\x1b[C"; break;
+            case 75: in_ += "\x1b[D"; break;
+            case 71: in_ += "\x1b[H"; break;
+            case 79: in_ += "\x1b[F"; break;
+            default: in_ += "\x1b[~"; break;
+            }
+        } else if (c == 26) {
+            in_ += '\x04';
+        } else if (c >= 0x80) {
+            in_ += "\x1b[~"; // a character of the console's code page
+        } else {
+            in_ += static_cast<char>(c);
+        }
     }
 }
 
-void WindowsConsole::wait_key(int due_ms)
+void WindowsConsole::fill()
 {
-    flush();
+    if (!asking_ || console_in_) {
+        keys();
+        return;
+    }
+    // Redirected answers: a question waits for them.
+    if (eof_ || room() == 0)
+        return;
+    char b[4096];
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(room() < sizeof b ? room() : sizeof b);
+    if (ReadFile(GetStdHandle(STD_INPUT_HANDLE), b, want, &got, nullptr) && got > 0)
+        in_.append(b, got);
+    else
+        eof_ = true;
+}
+
+void WindowsConsole::block(int due_ms)
+{
+    if (asking_ && !console_in_)
+        return; // fill() waits for redirected answers itself
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    bool console = is_console(in);
     for (;;) {
-        int left = due_ms - now_ms();
-        if (left <= 0)
+        const int left = due_ms < 0 ? -1 : due_ms - now_ms();
+        if (due_ms >= 0 && left <= 0)
             return;
-        if (console) {
-            int s = settle(in);
+        // In play a resize is looked for now and then.
+        const DWORD wait = playing() && (left < 0 || left > 100) ? 100 : left < 0 ? INFINITE : static_cast<DWORD>(left);
+        if (console_in_) {
+            const int s = settle(in);
             if (s > 0)
                 return;
-            if (s == 0 && WaitForSingleObject(in, static_cast<DWORD>(left)) != WAIT_FAILED)
+            if (s == 0 && WaitForSingleObject(in, wait) != WAIT_FAILED) {
+                if (playing() && resized())
+                    return;
                 continue;
-            console = false; // cannot wait on it: time alone ends the wait
-            continue;
+            }
         }
-        Sleep(static_cast<DWORD>(left));
+        if (_kbhit())
+            return;
+        Sleep(wait == INFINITE ? 100 : wait > 10 ? 10 : wait);
+        if (playing() && resized())
+            return;
+    }
+}
+
+// Whether the window's size changed since the last look.
+bool WindowsConsole::resized()
+{
+    int c = 0, r = 0;
+    if (!size(&c, &r) || (c == wcols_ && r == wrows_))
+        return false;
+    const bool first = wcols_ == 0;
+    wcols_ = c;
+    wrows_ = r;
+    return !first;
+}
+
+// The console keeps its text when resized; only the play screen, which
+// may have been cut, is painted again.
+bool WindowsConsole::lost() { return playing() && resized(); }
+
+bool WindowsConsole::wait_resize_or_key()
+{
+    flush();
+    resized();
+    for (;;) {
+        fill();
+        if (!in_.empty()) {
+            in_.clear();
+            return true;
+        }
+        if (resized()) {
+            forget();
+            return false;
+        }
+        Sleep(50);
     }
 }
 
@@ -398,22 +469,12 @@ bool WindowsConsole::size(int* cols, int* rows)
     return true;
 }
 
-bool WindowsConsole::wait_resize_or_key()
-{
-    flush();
-    // The console reports no resize while we wait; a key is all there is.
-    const int c = _getch();
-    if (c == 0 || c == 224)
-        _getch();
-    return true;
-}
-
 void WindowsConsole::quit(int status, const char* why)
 {
     restore();
     std::string msg = "my-dropix: ";
     msg += why;
     msg += '\n';
-    put(STD_ERROR_HANDLE, msg.data(), msg.size());
+    write_out(STD_ERROR_HANDLE, msg.data(), msg.size());
     std::exit(status);
 }

@@ -1,0 +1,96 @@
+// The picture of the play screen that the console keeps: what the player
+// sees in every cell, and what the terminal was last made to show. The
+// game draws into the picture only; each send puts on the terminal just
+// the cells whose look changed, in as few bytes (or calls) as the platform
+// allows, and a terminal that lost the screen gets it all again from here.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// How a platform draws. Positions are columns and rows from the top left.
+class Painter {
+public:
+    virtual ~Painter() = default;
+    // Colours for the glyphs that follow; blank() wants the background only.
+    virtual void pen(int fore, int back) = 0;
+    virtual void pen_back(int back) = 0;
+    // A row below 0 is the row the cursor is in.
+    virtual void go(int col, int row) = 0;
+    // Glyphs at the cursor, which moves past them.
+    virtual void put(std::string_view utf8) = 0;
+    // n blanks in the pen's background from the cursor on; it stays.
+    virtual void blank(int n) = 0;
+    // The whole screen blank in the pen's background, the cursor home.
+    virtual void wipe() = 0;
+
+    // What each of those costs here, in one unit (bytes, or calls).
+    virtual int cost_go(int col, int row) const = 0;
+    virtual int cost_pen(int fore, int back) const = 0;
+    virtual int cost_pen_back(int back) const = 0;
+    virtual int cost_put(char16_t ch) const = 0;
+    virtual int cost_blank(int n) const = 0;
+};
+
+// "■" and the arrows are drawn one column wide by many terminals and two by
+// others; the game lays them out in two.
+bool ambiguous(char32_t ch);
+// Columns the game lays a character out in: 1 for ASCII, else 2.
+inline int layout_width(char32_t ch) { return ch < 0x80 ? 1 : 2; }
+// The column a terminal's cursor stands in after it draws utf8 from column
+// col, when it draws the ambiguous glyphs amb columns wide (0: not known);
+// -1 when that cannot be told.
+int cursor_after(int col, std::string_view utf8, int amb);
+
+class Frame {
+public:
+    // A blank picture of `cols` x `rows`; drawing beyond it is dropped.
+    void resize(int cols, int rows);
+    int cols() const { return cols_; }
+    int rows() const { return rows_; }
+    int cursor_col() const { return col_; }
+    int cursor_row() const { return row_at_; }
+
+    // The game's drawing: colours, the cursor, glyphs, clearing.
+    void attr(int fore, int back);
+    void move(int col, int row);
+    void text(std::string_view utf8);
+    void clear();
+
+    // The terminal shows something else now: the next send paints it all.
+    void lose();
+    // The terminal's row may show something else (a platform wrote there).
+    void lose_row(int row);
+    // Sends what changed to a terminal of tcols x trows whose width for the
+    // ambiguous glyphs is `amb` (1 or 2; 0 not known).
+    void send(Painter& p, int tcols, int trows, int amb);
+
+    // What the player sees at a cell: its glyph (' ' for a blank, 0 for the
+    // right half of a two-column glyph), colour and background.
+    struct Cell {
+        char16_t ch = ' ';
+        uint8_t fg = 0;
+        uint8_t bg = 0;
+        bool operator==(const Cell& o) const { return ch == o.ch && fg == o.fg && bg == o.bg; }
+        bool operator!=(const Cell& o) const { return !(*this == o); }
+    };
+    Cell at(int col, int row) const { return want_[index(col, row)]; }
+
+private:
+    size_t index(int col, int row) const { return static_cast<size_t>(row) * static_cast<size_t>(cols_) + col; }
+    void put(int col, int row, char32_t ch);
+    void unlink(int col, int row);
+    void target(int row, int n, int amb);
+    void send_row(Painter& p, int row, int n, int amb);
+    void write(Painter& p, int row, int from, int to, int amb);
+
+    int cols_ = 0, rows_ = 0;
+    std::vector<Cell> want_;  // what the game drew
+    std::vector<Cell> have_;  // what the terminal shows, as it lays it out
+    std::vector<char> dirty_; // rows drawn into since the last send
+    std::vector<Cell> row_;   // a row of want_ as the terminal lays it out
+    bool lost_ = true;
+    int col_ = 0, row_at_ = 0;
+    uint8_t fg_ = 7, bg_ = 0;
+};
