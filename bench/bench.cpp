@@ -1,6 +1,11 @@
-// Measures the real game in a pseudo-terminal and prints a table of figures:
-// processor time while a piece falls untouched, key-to-screen latency,
-// gravity timing, bytes per gravity step, start-up time and peak memory.
+// Measures the game and prints tables of figures. The real game in a
+// pseudo-terminal: processor time while a piece falls untouched,
+// key-to-screen latency, gravity timing, bytes per gravity step, start-up
+// time and peak memory. The game's code on the test console, on a virtual
+// clock: the bytes it writes for row removals and over a whole game,
+// against the lean cost of the same screen changes, priced from what a
+// terminal (libvterm) shows after each write, not from the game's own
+// picture of the screen.
 // Usage: dropix_bench [path-to-my-dropix]
 #include <poll.h>
 #include <signal.h>
@@ -10,14 +15,371 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fake_console.h"
+#include "my-dropix.h"
+#include "planner.h"
 #include "pty_driver.h"
 
 namespace {
+
+// ---- The lean cost of what a screen shows ------------------------------
+
+// What a cell looks like: a glyph in its own background colour is a blank.
+struct Look {
+    std::string ch;
+    int fg = -1, bg = -1, width = 1;
+    bool blank() const { return ch == " "; }
+    bool operator==(const Look& o) const { return ch == o.ch && bg == o.bg && (blank() || fg == o.fg); }
+};
+
+Look look(const Screen& s, int col, int row)
+{
+    const Cell c = s.cell(col, row);
+    Look l{c.ch, c.fg, c.bg, c.width};
+    if (l.ch != " " && l.fg == l.bg)
+        l.ch = " ";
+    return l;
+}
+
+int len(const char* fmt, int a, int b = 0)
+{
+    char t[32];
+    return std::snprintf(t, sizeof t, fmt, a, b);
+}
+
+// Prices each write by what it changed on the screen, as the fewest bytes
+// an encoder that knew the screen would need: one cursor move per run of
+// changed cells in a row (the shortest move there is), a colour change only
+// where the colour differs from the one last sent (short forms), the
+// glyphs' bytes, and a short unchanged gap written over when that costs
+// less than a move.
+class Lean {
+public:
+    explicit Lean(Screen& s) : s_(s), prev_(static_cast<size_t>(s.cols() * s.rows())), dirty_(static_cast<size_t>(s.rows()), 1)
+    {
+        s_.on_damage = [this](int r0, int r1, int, int) {
+            for (int r = std::max(r0, 0); r < std::min(r1, s_.rows()); r++)
+                dirty_[static_cast<size_t>(r)] = 1;
+        };
+    }
+
+    // The cost of what changed since the last call. A screen mostly
+    // blanked is cleared first, in one sequence.
+    long settle()
+    {
+        const size_t n = prev_.size();
+        std::vector<Look> now(prev_);
+        size_t blanked = 0;
+        for (int r = 0; r < s_.rows(); r++)
+            if (dirty_[static_cast<size_t>(r)])
+                for (int c = 0; c < s_.cols(); c++) {
+                    Look& l = now[static_cast<size_t>(r * s_.cols() + c)];
+                    const bool was = l == look(s_, c, r);
+                    l = look(s_, c, r);
+                    blanked += !was && l.blank() && l.bg == 0;
+                }
+        long cost = 0;
+        if (blanked > n / 2) {
+            cost += colour(Look{" ", 0, 0, 1}) + 4; // SGR, then ESC [ 2 J
+            fg_ = fg_ == -1 ? -2 : fg_;
+            bg_ = 0;
+            col_ = row_ = 0;
+            std::fill(prev_.begin(), prev_.end(), Look{" ", 0, 0, 1});
+            std::fill(dirty_.begin(), dirty_.end(), 1);
+        }
+        std::vector<Look> line(static_cast<size_t>(s_.cols()));
+        for (int r = 0; r < s_.rows(); r++) {
+            if (!dirty_[static_cast<size_t>(r)])
+                continue;
+            dirty_[static_cast<size_t>(r)] = 0;
+            std::copy_n(now.begin() + static_cast<long>(r * s_.cols()), s_.cols(), line.begin());
+            cost += row(r, line);
+            std::copy(line.begin(), line.end(), prev_.begin() + static_cast<long>(r * s_.cols()));
+        }
+        return cost;
+    }
+
+private:
+    int move(int col, int row) const
+    {
+        if (col == col_ && row == row_)
+            return 0;
+        int best = col == 0 && row == 0 ? 3 : len("\x1b[%d;%dH", row + 1, col + 1);
+        if (row == row_ && col_ >= 0) {
+            best = std::min(best, col == 0 ? 1 : len("\x1b[%dG", col + 1));
+            if (col > col_)
+                best = std::min(best, col - col_ == 1 ? 3 : len("\x1b[%dC", col - col_));
+            else
+                best = std::min(best, col_ - col == 1 ? 3 : len("\x1b[%dD", col_ - col));
+        } else if (col == col_ && row_ >= 0) {
+            best = std::min(best, std::abs(row - row_) == 1 ? 3 : len("\x1b[%dB", std::abs(row - row_)));
+        }
+        return best;
+    }
+
+    int colour(const Look& l) const
+    {
+        if (l.blank())
+            return l.bg == bg_ ? 0 : fg_ == -1 ? 7 : 5;
+        if (l.fg == fg_ && l.bg == bg_)
+            return 0;
+        if (fg_ == -1)
+            return 10;
+        return l.fg == fg_ || l.bg == bg_ ? 5 : 8;
+    }
+
+    // Writes a cell: its colours, its glyph; the cursor moves past it.
+    long put(const Look& l, int col)
+    {
+        const long c = colour(l) + static_cast<long>(l.ch.size());
+        if (!l.blank())
+            fg_ = l.fg;
+        bg_ = l.bg;
+        col_ = col + std::max(l.width, 1);
+        return c;
+    }
+
+    long row(int r, const std::vector<Look>& now)
+    {
+        const Look* was = &prev_[static_cast<size_t>(r * s_.cols())];
+        long cost = 0;
+        for (int c = 0; c < s_.cols(); c++) {
+            if (now[static_cast<size_t>(c)].width == 0 || now[static_cast<size_t>(c)] == was[c])
+                continue;
+            // Over the gap from where the cursor stands, or a move.
+            long gap = 0;
+            bool bridge = row_ == r && col_ >= 0 && col_ < c;
+            if (bridge) {
+                int f = fg_, b = bg_;
+                for (int g = col_; g < c; g++)
+                    if (now[static_cast<size_t>(g)].width != 0)
+                        gap += colour(now[static_cast<size_t>(g)]) + static_cast<long>(now[static_cast<size_t>(g)].ch.size());
+                fg_ = f;
+                bg_ = b;
+                bridge = gap < move(c, r);
+            }
+            if (bridge) {
+                for (int g = col_; g < c; g++)
+                    if (now[static_cast<size_t>(g)].width != 0)
+                        put(now[static_cast<size_t>(g)], g);
+                cost += gap;
+            } else {
+                cost += move(c, r);
+            }
+            col_ = c;
+            row_ = r;
+            cost += put(now[static_cast<size_t>(c)], c);
+        }
+        return cost;
+    }
+
+    Screen& s_;
+    std::vector<Look> prev_;
+    std::vector<char> dirty_;
+    int col_ = -1, row_ = -1, fg_ = -1, bg_ = -1;
+};
+
+// The test console, its writes priced as they go.
+class Meter : public FakeConsole {
+public:
+    Meter() : FakeConsole(240, 110), lean_(screen) {}
+
+    struct Write {
+        size_t bytes;
+        long lean;
+        bool rows_gone; // the score went up since the write before
+    };
+    std::vector<Write> writes;
+    long spawns = 0;
+
+protected:
+    void emit(const char* p, size_t n) override
+    {
+        FakeConsole::emit(p, n);
+        writes.push_back({n, lean_.settle(), F != last_f_});
+        last_f_ = F;
+    }
+    void sleep_ms(int ms) override
+    {
+        spawns++;
+        FakeConsole::sleep_ms(ms);
+    }
+
+private:
+    Lean lean_;
+    int last_f_ = 0;
+};
+
+// The game's own set-up of a well, its walls and side panel drawn.
+void new_well(int w, int h)
+{
+    f_sz_m();
+    f_R();
+    f_bl();
+    X = w;
+    Y = h;
+    r_gk();
+#if __has_include("console/frame.h")
+    con->play(2 * w + 12, h + 1);
+#endif
+    d_m();
+    s_m();
+}
+
+struct Cost {
+    size_t bytes = 0;
+    long lean = 0;
+    double ratio() const { return lean > 0 ? static_cast<double>(bytes) / static_cast<double>(lean) : 0; }
+};
+
+// One removal of the bottom row under a stack of five, drawn cell by cell
+// as the game draws landed pieces; the stack's other rows are random.
+Cost removal(int w, int h)
+{
+    Meter fc;
+    con = &fc;
+    fc.key(); // the terminal's answer to how wide it draws "■" is read
+    new_well(w, h);
+    std::mt19937 rng(20261208);
+    for (int y = h - 6; y <= h - 2; y++)
+        for (int x = 1; x <= w - 2; x++)
+            if (y == h - 2 || rng() % 4 != 0) {
+                m[x][y] = 1 + static_cast<int>(rng() % N_CODE);
+                x_ys(m[x][y]);
+                set_cocate(x, y);
+                out("■");
+            }
+    fc.flush();
+    const size_t before = fc.writes.size();
+    c_h();
+    fc.flush();
+    Cost c;
+    for (size_t k = before; k < fc.writes.size(); k++) {
+        c.bytes += fc.writes[k].bytes;
+        c.lean += fc.writes[k].lean;
+    }
+    con = nullptr;
+    return c;
+}
+
+// Turns and steps for the falling piece that leave the fewest holes and
+// the lowest stack, rows removed counting most; the game's own rules say
+// where each try ends.
+std::string steer()
+{
+    double best = -1e18;
+    std::string keys;
+    for (int r = 0; r < 4; r++)
+        for (int d = 1 - Wx; d <= X - 2 - Wx; d++) {
+            const Try t = try_move(r, d);
+            if (t.x != Wx + d)
+                continue;
+            int holes = 0, height = 0, bumps = 0, last = -1;
+            for (int x = 1; x <= X - 2; x++) {
+                int top = Y - 1;
+                for (int y = Y - 2; y >= 0; y--)
+                    if (t.after[static_cast<size_t>(x * Y + y)] != 0)
+                        top = y;
+                height += Y - 1 - top;
+                for (int y = top + 1; y < Y - 1; y++)
+                    holes += t.after[static_cast<size_t>(x * Y + y)] == 0;
+                if (last >= 0)
+                    bumps += std::abs(Y - 1 - top - last);
+                last = Y - 1 - top;
+            }
+            const double score = 0.76 * t.gone - 0.51 * height - 0.36 * holes - 0.18 * bumps;
+            if (score > best) {
+                best = score;
+                keys.assign(static_cast<size_t>(r) * 3, ' ');
+                for (int k = 0; k < r; k++)
+                    keys.replace(static_cast<size_t>(k) * 3, 3, "\x1b[A");
+                for (int k = std::abs(d); k > 0; k--)
+                    keys += d < 0 ? "\x1b[D" : "\x1b[C";
+                for (int k = t.y - Wy; k > 0; k--)
+                    keys += "\x1b[B";
+            }
+        }
+    return keys;
+}
+
+struct Game {
+    Cost all, removals;
+    double worst = 0; // the largest ratio of a write that removed rows
+    int rows = 0;
+    int removal_writes = 0;
+};
+
+// A whole 20 x 20 game on a fixed seed: the first 60 pieces steered to
+// fill rows, the rest left to fall, so that the game ends. Counted: the
+// play screen, from the write that clears the questions away to the pause
+// under the final board.
+Game whole_game()
+{
+    Meter fc;
+    con = &fc;
+    fc.seed_v = 7;
+    fc.lines = "20\n20\n0\n0\n";
+    long steered = 0;
+    fc.on_poll = [&] {
+        if (fc.spawns != steered && fc.spawns <= 60)
+            fc.press(fc.t, steer());
+        steered = fc.spawns;
+    };
+    try {
+        g_main();
+    } catch (const FakeExit&) {
+    }
+    Game g;
+    bool playing = false, done = false;
+    size_t at = 0;
+    for (const Meter::Write& w : fc.writes) {
+        const bool clears = fc.raw.substr(at, w.bytes).find("\x1b[2J") != std::string::npos;
+        at += w.bytes;
+        if (done)
+            break;
+        if (!playing) {
+            playing = clears && fc.raw.rfind("是否开启数据记录", at) != std::string::npos;
+            if (!playing)
+                continue;
+        } else if (clears) {
+            done = true; // the end screen
+            continue;
+        }
+        g.all.bytes += w.bytes;
+        g.all.lean += w.lean;
+        if (w.rows_gone) {
+            g.removal_writes++;
+            g.removals.bytes += w.bytes;
+            g.removals.lean += w.lean;
+            if (w.lean > 0)
+                g.worst = std::max(g.worst, static_cast<double>(w.bytes) / static_cast<double>(w.lean));
+        }
+    }
+    g.rows = F / (X - 2);
+    con = nullptr;
+    return g;
+}
+
+void bytes_table()
+{
+    const Cost small = removal(20, 20), big = removal(100, 100);
+    const Game g = whole_game();
+    std::printf("| bytes (the game's code on the test console) | written | lean cost | ratio |\n|---|---|---|---|\n");
+    std::printf("| a row removal, 20 x 20 well, five-row stack | %zu | %ld | %.2f |\n", small.bytes, small.lean, small.ratio());
+    std::printf("| a row removal, 100 x 100 well, five-row stack | %zu | %ld | %.2f |\n", big.bytes, big.lean, big.ratio());
+    std::printf("| a whole 20 x 20 game, fixed seed (%d rows removed) | %zu | %ld | %.2f |\n", g.rows, g.all.bytes,
+                g.all.lean, g.all.ratio());
+    std::printf("| its %d writes that removed rows | %zu | %ld | %.2f (worst %.2f) |\n\n", g.removal_writes,
+                g.removals.bytes, g.removals.lean, g.removals.ratio(), g.worst);
+}
 
 // Processor time used by a process so far, in nanoseconds.
 long long cpu_ns(pid_t pid)
@@ -66,6 +428,9 @@ double percentile(std::vector<double> v, double q)
 
 int main(int argc, char** argv)
 {
+    bytes_table();
+    std::fflush(stdout);
+
     PtyGame::Options o;
     o.cols = 220;
     o.rows = 105;

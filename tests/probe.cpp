@@ -109,6 +109,7 @@ Cell Screen::cell(int col, int row) const
     Cell out{" ", -1, -1};
     if (!vterm_screen_get_cell(vs_, pos, &c))
         return out;
+    out.width = c.chars[0] == static_cast<uint32_t>(-1) ? 0 : c.width;
     if (c.chars[0] != 0 && c.chars[0] != static_cast<uint32_t>(-1)) {
         out.ch.clear();
         for (int k = 0; k < VTERM_MAX_CHARS_PER_CELL && c.chars[k]; k++)

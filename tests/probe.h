@@ -11,6 +11,7 @@ struct Cell {
     std::string ch; // UTF-8; " " for an empty cell
     int fg;         // console colour number, -1 for the terminal's default
     int bg;
+    int width = 1;  // columns; 0 for the right half of a two-column glyph
 };
 
 class Screen {

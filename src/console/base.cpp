@@ -14,6 +14,8 @@ constexpr char MARK = '\x01';          // in shown_: the next byte is the colour
 
 } // namespace
 
+BaseConsole::~BaseConsole() = default;
+
 // ---- Output ---------------------------------------------------------------
 
 void BaseConsole::attr(int fore, int back)

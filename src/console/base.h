@@ -15,6 +15,7 @@
 
 class BaseConsole : public Console, protected Painter {
 public:
+    ~BaseConsole() override;
     void attr(int fore, int back) override;
     void cursor(bool visible) override;
     void move(int col, int row) override;

@@ -4,10 +4,6 @@
 
 namespace {
 
-const Frame::Cell GONE = {0xffff, 0xff, 0xff}; // matches nothing the game draws
-
-Frame::Cell blank_of(uint8_t bg) { return {u' ', bg, bg}; }
-
 // The next character of s from s[k] on; a broken sequence is one U+FFFD.
 char32_t next_char(std::string_view s, size_t& k)
 {
@@ -65,18 +61,40 @@ void Frame::resize(int cols, int rows)
 {
     cols_ = std::max(cols, 0);
     rows_ = std::max(rows, 0);
-    want_.assign(static_cast<size_t>(cols_) * static_cast<size_t>(rows_), blank_of(0));
-    have_ = want_;
+    looks_ = {{u' ', 0}, {u'?', 7}};
+    last_ = 0;
+    const size_t n = static_cast<size_t>(cols_) * static_cast<size_t>(rows_);
+    cells_.assign(n, blank(0));
+    kept_.assign((n + 7) / 8, 0);
+    old_.clear();
     dirty_.assign(static_cast<size_t>(rows_), 1);
-    row_.resize(static_cast<size_t>(cols_));
+    was_.resize(static_cast<size_t>(cols_));
+    now_.resize(static_cast<size_t>(cols_));
     lost_ = true;
 }
 
-void Frame::attr(int fore, int back)
+Frame::Cell Frame::at(int col, int row) const
 {
-    fg_ = static_cast<uint8_t>(fore & 15);
-    bg_ = static_cast<uint8_t>(back & 15);
+    const Look l = looks_[cells_[index(col, row)]];
+    return {l.ch, l.a & 15, l.a >> 4};
 }
+
+// The slot of a look, added when new; a picture holds few. Past the
+// table's end a glyph shows as "?".
+Frame::Slot Frame::intern(char16_t ch, uint8_t a)
+{
+    if (looks_[last_].ch == ch && looks_[last_].a == a)
+        return last_;
+    for (size_t k = 0; k < looks_.size(); k++)
+        if (looks_[k].ch == ch && looks_[k].a == a)
+            return last_ = static_cast<Slot>(k);
+    if (looks_.size() >= NOTHING)
+        return 1;
+    looks_.push_back({ch, a});
+    return last_ = static_cast<Slot>(looks_.size() - 1);
+}
+
+void Frame::attr(int fore, int back) { attr_ = static_cast<uint8_t>((fore & 15) + 16 * (back & 15)); }
 
 void Frame::move(int col, int row)
 {
@@ -84,10 +102,27 @@ void Frame::move(int col, int row)
     row_at_ = row;
 }
 
+// Changes a cell; its look before the first change since the last send
+// is kept, for the terminal still shows it.
+void Frame::set(size_t at, Slot s)
+{
+    if (cells_[at] == s)
+        return;
+    // Painted in full at the next send, the terminal's old look is no use.
+    if (!lost_ && !(kept_[at / 8] & (1u << (at % 8)))) {
+        kept_[at / 8] = static_cast<uint8_t>(kept_[at / 8] | (1u << (at % 8)));
+        old_.push_back({static_cast<uint32_t>(at), cells_[at]});
+    }
+    cells_[at] = s;
+    uint8_t& d = dirty_[at / static_cast<size_t>(cols_)];
+    d = std::max<uint8_t>(d, 1);
+}
+
 void Frame::clear()
 {
-    std::fill(want_.begin(), want_.end(), blank_of(0));
-    std::fill(dirty_.begin(), dirty_.end(), 1);
+    const Slot b = blank(0);
+    for (size_t k = 0; k < cells_.size(); k++)
+        set(k, b);
     col_ = row_at_ = 0;
 }
 
@@ -99,7 +134,7 @@ void Frame::text(std::string_view s)
             col_ = 0;
             row_at_ += ch == '\n';
         } else if (ch >= 0x20) {
-            put(col_, row_at_, ch > 0xffff ? 0xfffd : ch);
+            put(col_, row_at_, ch);
             col_ += layout_width(ch);
         }
     }
@@ -108,13 +143,12 @@ void Frame::text(std::string_view s)
 // A glyph overwrites half of a two-column one: the other half is blank now.
 void Frame::unlink(int col, int row)
 {
-    Cell& c = want_[index(col, row)];
-    if (c.ch == 0 && col > 0) {
-        Cell& lead = want_[index(col - 1, row)];
-        lead = blank_of(lead.bg);
-    } else if (col + 1 < cols_ && want_[index(col + 1, row)].ch == 0) {
-        Cell& half = want_[index(col + 1, row)];
-        half = blank_of(half.bg);
+    if (half(cells_[index(col, row)]) && col > 0) {
+        const size_t lead = index(col - 1, row);
+        set(lead, blank(looks_[cells_[lead]].a >> 4));
+    } else if (col + 1 < cols_ && half(cells_[index(col + 1, row)])) {
+        const size_t right = index(col + 1, row);
+        set(right, blank(looks_[cells_[right]].a >> 4));
     }
 }
 
@@ -126,22 +160,20 @@ void Frame::put(int col, int row, char32_t ch)
     for (int k = 0; k < w; k++)
         unlink(col + k, row);
     // A glyph in its own background colour looks like a blank of it.
-    const bool seen = ch != ' ' && fg_ != bg_;
-    Cell* c = &want_[index(col, row)];
-    c[0] = seen ? Cell{static_cast<char16_t>(ch), fg_, bg_} : blank_of(bg_);
+    const int bg = attr_ >> 4;
+    const bool seen = ch != ' ' && (attr_ & 15) != bg;
+    const size_t at = index(col, row);
+    set(at, seen ? intern(ch > 0xffff ? u'?' : static_cast<char16_t>(ch), attr_) : blank(bg));
     if (w == 2)
-        c[1] = seen ? Cell{0, fg_, bg_} : blank_of(bg_);
-    dirty_[static_cast<size_t>(row)] = 1;
+        set(at + 1, seen ? intern(0, attr_) : blank(bg));
 }
 
 void Frame::lose() { lost_ = true; }
 
 void Frame::lose_row(int row)
 {
-    if (row < 0 || row >= rows_)
-        return;
-    std::fill_n(have_.begin() + static_cast<long>(index(0, row)), cols_, GONE);
-    dirty_[static_cast<size_t>(row)] = 1;
+    if (row >= 0 && row < rows_)
+        dirty_[static_cast<size_t>(row)] = 2;
 }
 
 void Frame::send(Painter& p, int tcols, int trows, int amb)
@@ -151,36 +183,58 @@ void Frame::send(Painter& p, int tcols, int trows, int amb)
     if (lost_) {
         p.pen_back(0);
         p.wipe();
-        std::fill(have_.begin(), have_.end(), blank_of(0));
-        std::fill(dirty_.begin(), dirty_.end(), 1);
-        lost_ = false;
     }
+    // What each changed row looked like: its cells now, with the kept looks
+    // put back.
+    std::sort(old_.begin(), old_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     const int n = std::min(cols_, tcols), m = std::min(rows_, trows);
+    const Slot nothing = blank(0);
+    size_t k = 0;
     for (int r = 0; r < rows_; r++) {
-        if (dirty_[static_cast<size_t>(r)] && r < m && n > 0)
-            send_row(p, r, n, amb);
+        const size_t first = index(0, r), end = first + static_cast<size_t>(cols_);
+        const uint8_t d = lost_ ? 3 : dirty_[static_cast<size_t>(r)];
         dirty_[static_cast<size_t>(r)] = 0;
+        const Slot* row = &cells_[first];
+        if (d == 3)
+            std::fill(was_.begin(), was_.end(), nothing);
+        else if (d == 2)
+            std::fill(was_.begin(), was_.end(), NOTHING);
+        else if (d == 1)
+            std::copy(row, row + cols_, was_.begin());
+        for (; k < old_.size() && old_[k].first < end; k++)
+            if (d == 1)
+                was_[old_[k].first - first] = old_[k].second;
+        if (d == 0 || r >= m || n <= 0)
+            continue;
+        layout(was_.data(), was_.data(), n, amb);
+        layout(row, now_.data(), n, amb);
+        send_row(p, r, n, amb);
     }
+    old_.clear();
+    std::fill(kept_.begin(), kept_.end(), 0);
+    lost_ = false;
 }
 
-// Row `row` of the picture as a terminal n columns wide lays it out: an
+// A row of the picture as a terminal n columns wide lays it out: an
 // ambiguous glyph drawn one column wide leaves a blank beside it, and a
 // two-column glyph with no room for its right half is left out.
-void Frame::target(int row, int n, int amb)
+void Frame::layout(const Slot* from, Slot* to, int n, int amb)
 {
-    const Cell* w = &want_[index(0, row)];
     for (int c = 0; c < n;) {
-        if (w[c].ch != u' ' && w[c].ch != 0 && layout_width(w[c].ch) == 2) {
+        const Slot w = from[c];
+        const char16_t ch = w == NOTHING ? u'?' : looks_[w].ch;
+        if (w != NOTHING && ch != u' ' && ch != 0 && layout_width(ch) == 2) {
+            const Slot beside = blank(looks_[w].a >> 4);
             if (c + 1 >= n) {
-                row_[static_cast<size_t>(c)] = blank_of(w[c].bg);
-                c++;
+                to[c++] = beside;
                 continue;
             }
-            row_[static_cast<size_t>(c)] = w[c];
-            row_[static_cast<size_t>(c) + 1] = amb == 1 && ambiguous(w[c].ch) ? blank_of(w[c].bg) : w[c + 1];
+            const Slot right = amb == 1 && ambiguous(ch) ? beside : from[c + 1];
+            to[c] = w;
+            to[c + 1] = right;
             c += 2;
         } else {
-            row_[static_cast<size_t>(c)] = w[c].ch == 0 ? blank_of(w[c].bg) : w[c];
+            to[c] = w != NOTHING && ch == 0 ? blank(looks_[w].a >> 4) : w;
             c++;
         }
     }
@@ -188,10 +242,9 @@ void Frame::target(int row, int n, int amb)
 
 void Frame::send_row(Painter& p, int row, int n, int amb)
 {
-    target(row, n, amb);
-    const Cell* t = row_.data();
-    const Cell* h = &have_[index(0, row)];
-    int done = -1; // the last column written in this row
+    const Slot* t = now_.data();
+    const Slot* h = was_.data();
+    runs_.clear();
     for (int c = 0; c < n;) {
         if (t[c] == h[c]) {
             c++;
@@ -200,11 +253,11 @@ void Frame::send_row(Painter& p, int row, int n, int amb)
         // A run starts at the left half of a glyph, in the picture and on
         // the terminal, and takes in every column whose glyph it breaks.
         int a = c;
-        while (a > 0 && (t[a].ch == 0 || h[a].ch == 0))
+        while (a > 0 && (half(t[a]) || (h[a] != NOTHING && half(h[a]))))
             a--;
         int b = c;
         for (;;) {
-            while (b + 1 < n && (t[b + 1].ch == 0 || h[b + 1].ch == 0))
+            while (b + 1 < n && (half(t[b + 1]) || (h[b + 1] != NOTHING && half(h[b + 1]))))
                 b++;
             if (b + 1 < n && t[b + 1] != h[b + 1]) {
                 b++;
@@ -212,59 +265,68 @@ void Frame::send_row(Painter& p, int row, int n, int amb)
             }
             break;
         }
+        runs_.push_back({a, b});
+        c = b + 1;
+    }
+    for (size_t k = 0; k < runs_.size(); k++) {
+        int a = runs_[k].first;
+        const int b = runs_[k].second;
         // An unchanged gap since the last run is written again when that
         // costs less than moving over it.
-        if (done >= 0 && a > done + 1) {
+        if (k > 0) {
+            const int done = runs_[k - 1].second;
             int gap = 0;
-            for (int g = done + 1; g < a; g++)
-                if (t[g].ch != 0)
-                    gap += p.cost_put(t[g].ch) + (t[g].ch == u' ' ? p.cost_pen_back(t[g].bg) : p.cost_pen(t[g].fg, t[g].bg));
+            for (int g = done + 1; g < a; g++) {
+                const Look l = looks_[t[g]];
+                if (l.ch != 0)
+                    gap += p.cost_put(l.ch) + (l.ch == u' ' ? p.cost_pen_back(l.a >> 4) : p.cost_pen(l.a & 15, l.a >> 4));
+            }
             if (gap <= p.cost_go(a, row))
                 a = done + 1;
         }
-        write(p, row, a, b, amb);
-        done = b;
-        c = b + 1;
+        write(p, row, a, b, amb, k + 1 == runs_.size());
     }
 }
 
-// Writes columns [from, to] of the row as the picture has them.
-void Frame::write(Painter& p, int row, int from, int to, int amb)
+// Writes columns [from, to] of the row as the picture has them; `last`:
+// nothing after them in the row is written.
+void Frame::write(Painter& p, int row, int from, int to, int amb, bool last)
 {
-    const Cell* t = row_.data();
-    // Blanks that end the run are erased in one go when that is cheaper.
+    const Slot* t = now_.data();
+    // Blanks that end the run are erased in one go when that is cheaper,
+    // counting the move over them that erasing may then take.
     int tail = to + 1;
-    while (tail > from && t[tail - 1].ch == u' ' && t[tail - 1].bg == t[to].bg)
+    while (tail > from && looks_[t[tail - 1]].ch == u' ' && t[tail - 1] == t[to])
         tail--;
     const int blanks = to + 1 - tail;
-    const bool erase = blanks > 1 && p.cost_blank(blanks) < blanks * p.cost_put(u' ');
+    const bool erase = blanks > 1 && p.cost_blank(blanks) + (last ? 0 : p.cost_blank(blanks)) < blanks * p.cost_put(u' ');
     const int stop = erase ? tail : to + 1;
     char buf[4];
     size_t len;
     for (int c = from; c < stop; c++) {
-        const Cell& x = t[c];
+        const Look x = looks_[t[c]];
         if (x.ch == 0)
             continue;
         p.go(c, row);
         if (x.ch == u' ') {
-            p.pen_back(x.bg);
+            p.pen_back(x.a >> 4);
             p.put(" ");
             continue;
         }
-        p.pen(x.fg, x.bg);
-        if (amb == 0 && ambiguous(x.ch)) {
+        const char16_t ch = x.ch;
+        p.pen(x.a & 15, x.a >> 4);
+        if (amb == 0 && ambiguous(ch)) {
             // How wide the terminal draws it is not known: both its columns
             // are blanked first, so that either way the picture is right.
             p.put("  ");
             p.go(c, row);
         }
-        utf8(x.ch, buf, &len);
+        utf8(ch, buf, &len);
         p.put(std::string_view(buf, len));
     }
     if (erase) {
         p.go(tail, row);
-        p.pen_back(t[to].bg);
+        p.pen_back(looks_[t[to]].a >> 4);
         p.blank(blanks);
     }
-    std::copy(t + from, t + to + 1, &have_[index(from, row)]);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // How a platform draws. Positions are columns and rows from the top left.
@@ -70,27 +71,45 @@ public:
     // right half of a two-column glyph), colour and background.
     struct Cell {
         char16_t ch = ' ';
-        uint8_t fg = 0;
-        uint8_t bg = 0;
-        bool operator==(const Cell& o) const { return ch == o.ch && fg == o.fg && bg == o.bg; }
-        bool operator!=(const Cell& o) const { return !(*this == o); }
+        int fg = 0;
+        int bg = 0;
     };
-    Cell at(int col, int row) const { return want_[index(col, row)]; }
+    Cell at(int col, int row) const;
 
 private:
+    // A cell in one byte: which of the looks the picture holds it has, each
+    // a glyph (' ' for a blank, 0 for the right half of a two-column one)
+    // in colours fore + 16 * back (a blank's foreground is its background).
+    using Slot = uint8_t;
+    struct Look {
+        char16_t ch;
+        uint8_t a;
+    };
+    static constexpr Slot NOTHING = 255; // a look the terminal may not have
+
     size_t index(int col, int row) const { return static_cast<size_t>(row) * static_cast<size_t>(cols_) + col; }
+    Slot intern(char16_t ch, uint8_t a);
+    Slot blank(int bg) { return intern(u' ', static_cast<uint8_t>(bg * 17)); }
+    bool half(Slot s) const { return looks_[s].ch == 0; }
+    void set(size_t at, Slot s);
     void put(int col, int row, char32_t ch);
     void unlink(int col, int row);
-    void target(int row, int n, int amb);
+    void layout(const Slot* from, Slot* to, int n, int amb);
     void send_row(Painter& p, int row, int n, int amb);
-    void write(Painter& p, int row, int from, int to, int amb);
+    void write(Painter& p, int row, int from, int to, int amb, bool last);
 
     int cols_ = 0, rows_ = 0;
-    std::vector<Cell> want_;  // what the game drew
-    std::vector<Cell> have_;  // what the terminal shows, as it lays it out
-    std::vector<char> dirty_; // rows drawn into since the last send
-    std::vector<Cell> row_;   // a row of want_ as the terminal lays it out
+    std::vector<Slot> cells_;   // the picture
+    std::vector<Look> looks_;   // the looks it holds, by slot
+    Slot last_ = 0;             // the slot looked up last
+    // What the terminal shows is the picture as last sent: a cell changed
+    // since keeps its old look here, once, and its row is marked.
+    std::vector<std::pair<uint32_t, Slot>> old_;
+    std::vector<uint8_t> kept_;  // a bit a cell: its old look is in old_
+    std::vector<uint8_t> dirty_; // a row: 1 drawn into, 2 not known on the terminal
     bool lost_ = true;
+    std::vector<Slot> was_, now_; // a row as the terminal shows it, and will
+    std::vector<std::pair<int, int>> runs_; // of that row that must be written
     int col_ = 0, row_at_ = 0;
-    uint8_t fg_ = 7, bg_ = 0;
+    uint8_t attr_ = 7;
 };

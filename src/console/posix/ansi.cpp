@@ -83,6 +83,8 @@ bool Encoder::has(std::string_view ch)
     return ok;
 }
 
+AnsiConsole::~AnsiConsole() = default;
+
 std::string AnsiConsole::sgr(int fore, int back)
 {
     char s[32];

@@ -37,6 +37,7 @@ constexpr int ansi_colour(int c) { return (c & 8) | ((c & 1) << 2) | (c & 2) | (
 class AnsiConsole : public BaseConsole {
 public:
     explicit AnsiConsole(const char* codeset) : enc_(codeset) {}
+    ~AnsiConsole() override;
 
     // The SGR sequence that selects a console attribute from any state.
     static std::string sgr(int fore, int back);
