@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -118,8 +119,14 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
                 tcsetpgrp(tty, getpid());
             close(tty);
             close(sfd[1]);
-            for (int sig : {SIGTTOU, SIGUSR1, SIGUSR2})
+            // As a job-control shell starts a job: nothing ignored or
+            // blocked that the test did not ask for, whatever this process
+            // was started with.
+            for (int sig = 1; sig < NSIG; sig++)
                 ::signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
             execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -187,6 +194,10 @@ void PtyGame::close_input()
 bool PtyGame::pump(int timeout_ms)
 {
     struct pollfd p = {master_, POLLIN, 0};
+    if (stalled) {
+        poll(nullptr, 0, timeout_ms);
+        return false;
+    }
     if (poll(&p, 1, timeout_ms) <= 0)
         return false;
     char b[65536];
@@ -278,6 +289,19 @@ bool PtyGame::stopped()
     fclose(f);
     const char* p = strrchr(buf, ')');
     return n > 0 && p && p[1] == ' ' && p[2] == 'T';
+}
+
+bool PtyGame::blocked_in_write()
+{
+    std::string path = "/proc/" + std::to_string(game()) + "/syscall";
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f)
+        return false;
+    long nr = -1;
+    unsigned long fd = 99;
+    const bool read = fscanf(f, "%ld %lx", &nr, &fd) == 2;
+    fclose(f);
+    return read && nr == SYS_write && fd == 1;
 }
 
 int PtyGame::stops()
