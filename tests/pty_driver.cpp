@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #ifndef DROPIX_BIN
@@ -119,14 +120,10 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
                 tcsetpgrp(tty, getpid());
             close(tty);
             close(sfd[1]);
-            // As a job-control shell starts a job: nothing ignored or
-            // blocked that the test did not ask for, whatever this process
-            // was started with.
+            // As a job-control shell starts a job: no signal ignored,
+            // whatever this process was started with.
             for (int sig = 1; sig < NSIG; sig++)
                 ::signal(sig, SIG_DFL);
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
             execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -174,8 +171,8 @@ void PtyGame::type(const std::string& s)
         ssize_t w = write(fd, s.data() + off, s.size() - off);
         if (w > 0)
             off += static_cast<size_t>(w);
-        else if (w < 0 && errno != EAGAIN && errno != EINTR)
-            return;
+        else if ((w < 0 && errno != EAGAIN && errno != EINTR) || wait_exit(0) != -1)
+            return; // nobody will read the rest
         else
             pump(1);
     }
@@ -293,15 +290,10 @@ bool PtyGame::stopped()
 
 bool PtyGame::blocked_in_write()
 {
-    std::string path = "/proc/" + std::to_string(game()) + "/syscall";
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f)
-        return false;
+    std::ifstream f("/proc/" + std::to_string(game()) + "/syscall");
     long nr = -1;
-    unsigned long fd = 99;
-    const bool read = fscanf(f, "%ld %lx", &nr, &fd) == 2;
-    fclose(f);
-    return read && nr == SYS_write && fd == 1;
+    std::string fd;
+    return f >> nr >> fd && nr == SYS_write && fd == "0x1";
 }
 
 int PtyGame::stops()

@@ -265,10 +265,7 @@ TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
         ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
         // A stop the game cannot see leaves the terminal as it was; the
         // shell has it now, and sets it as it likes.
-        if (ctrl_z)
-            g.type("\x1a");
-        else
-            g.signal(SIGSTOP);
+        ctrl_z ? g.type("\x1a") : g.signal(SIGSTOP);
         ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stops() == 1 && s.altscreen() != ctrl_z; }));
         const std::string before = g.raw;
         const struct termios modes = g.modes();
@@ -280,9 +277,6 @@ TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
         g.signal(SIGCONT);
         EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
         EXPECT_EQ(g.raw, before);
-        if (ctrl_z)
-            expect_terminal_back(g);
-        else
-            expect_modes_back(g, modes);
+        ctrl_z ? expect_terminal_back(g) : expect_modes_back(g, modes);
     }
 }
