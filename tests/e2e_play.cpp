@@ -12,9 +12,6 @@ const char LEFT[] = "\x1b[D";
 const char PAUSE_PROMPT[] = "请按任意键继续. . .";
 const char END_PROMPT[] = "重新开始请按1，结束请按0";
 
-namespace {
-
-// The modes a new terminal starts with, which the game must leave behind.
 struct termios pristine()
 {
     int master = -1, slave = -1;
@@ -28,18 +25,25 @@ struct termios pristine()
     return t;
 }
 
-} // namespace
-
-void expect_terminal_back(PtyGame& g)
+void expect_modes_back(PtyGame& g, const struct termios& want)
 {
-    const struct termios want = pristine();
     const struct termios got = g.modes();
     EXPECT_EQ(got.c_iflag, want.c_iflag);
     EXPECT_EQ(got.c_oflag, want.c_oflag);
     EXPECT_EQ(got.c_cflag, want.c_cflag);
     EXPECT_EQ(got.c_lflag, want.c_lflag);
     EXPECT_EQ(std::memcmp(got.c_cc, want.c_cc, sizeof want.c_cc), 0);
+}
+
+void expect_terminal_back(PtyGame& g, const struct termios& want)
+{
+    expect_modes_back(g, want);
     EXPECT_FALSE(g.screen.altscreen());
+    // Many terminals, unlike the probe, keep a cursor hidden on the
+    // alternate screen hidden on the main one: the bytes must show it.
+    const size_t hide = g.raw.rfind("\x1b[?25l");
+    EXPECT_TRUE(hide == std::string::npos || g.raw.find("\x1b[?25h", hide) != std::string::npos)
+        << "the cursor is left hidden";
     EXPECT_TRUE(g.screen.cursor_visible());
     EXPECT_TRUE(g.screen.pen_default());
 }

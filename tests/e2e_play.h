@@ -13,8 +13,13 @@ extern const char LEFT[];
 extern const char PAUSE_PROMPT[];
 extern const char END_PROMPT[];
 
-// Modes, screen, cursor and colours are as a new terminal has them.
-void expect_terminal_back(PtyGame& g);
+// The modes a new terminal starts with.
+struct termios pristine();
+// The terminal's modes are `want`.
+void expect_modes_back(PtyGame& g, const struct termios& want = pristine());
+// Modes, screen, cursor and colours are as a new terminal has them (the
+// modes as `want`).
+void expect_terminal_back(PtyGame& g, const struct termios& want = pristine());
 // Answers the three prompts and waits until the first piece has moved.
 void start(PtyGame& g, int w, int h, int log = 0);
 // Drops pieces with bursts of down keys until `over` holds.

@@ -6,12 +6,14 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #ifndef DROPIX_BIN
@@ -118,7 +120,9 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
                 tcsetpgrp(tty, getpid());
             close(tty);
             close(sfd[1]);
-            for (int sig : {SIGTTOU, SIGUSR1, SIGUSR2})
+            // As a job-control shell starts a job: no signal ignored,
+            // whatever this process was started with.
+            for (int sig = 1; sig < NSIG; sig++)
                 ::signal(sig, SIG_DFL);
             execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -167,8 +171,8 @@ void PtyGame::type(const std::string& s)
         ssize_t w = write(fd, s.data() + off, s.size() - off);
         if (w > 0)
             off += static_cast<size_t>(w);
-        else if (w < 0 && errno != EAGAIN && errno != EINTR)
-            return;
+        else if ((w < 0 && errno != EAGAIN && errno != EINTR) || wait_exit(0) != -1)
+            return; // nobody will read the rest
         else
             pump(1);
     }
@@ -187,6 +191,10 @@ void PtyGame::close_input()
 bool PtyGame::pump(int timeout_ms)
 {
     struct pollfd p = {master_, POLLIN, 0};
+    if (stalled) {
+        poll(nullptr, 0, timeout_ms);
+        return false;
+    }
     if (poll(&p, 1, timeout_ms) <= 0)
         return false;
     char b[65536];
@@ -281,6 +289,14 @@ bool PtyGame::stopped()
     fclose(f);
     const char* p = strrchr(buf, ')');
     return n > 0 && p && p[1] == ' ' && p[2] == 'T';
+}
+
+bool PtyGame::blocked_in_write()
+{
+    std::ifstream f("/proc/" + std::to_string(game()) + "/syscall");
+    long nr = -1;
+    std::string fd;
+    return f >> nr >> fd && nr == SYS_write && fd == "0x1";
 }
 
 int PtyGame::stops()

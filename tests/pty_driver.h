@@ -48,12 +48,15 @@ public:
     // True while the game is stopped; stops() counts the times it stopped.
     bool stopped();
     int stops();
+    // True while the game waits in a write to standard output.
+    bool blocked_in_write();
     void resize(int cols, int rows);
     // The terminal's modes as the game left them.
     struct termios modes() const;
 
     Screen screen;
     std::string raw;     // all output read so far
+    bool stalled = false; // the terminal reads nothing while set
     long long last_read_ns = 0; // monotonic time of the last read that brought output
     std::string dir;     // working directory of the game
     pid_t pid = -1;

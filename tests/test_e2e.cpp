@@ -67,7 +67,9 @@ TEST(E2E, CtrlCAtAPromptAndInPlayGivesTheTerminalBack)
         EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
         expect_terminal_back(g);
     }
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // The other signals that end a process are tried at a question with the
+    // hostile tests.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGRTMAX, SIGTRAP}) {
         PtyGame g;
         ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
         struct termios t = g.modes();
@@ -301,18 +303,24 @@ TEST(E2E, StartedInTheBackgroundItWaitsUntilBroughtToTheForeground)
 
 TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
 {
-    PtyGame g;
-    ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
-    g.type("\x1a");
-    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stops() == 1 && !s.altscreen(); }));
-    const std::string before = g.raw;
-    g.bg();
-    ASSERT_TRUE(g.wait_for([&](const Screen&) { return g.stops() == 2; }));
-    EXPECT_EQ(g.raw, before) << "drawn from the background";
-    // As `kill %1` does: the signal, then a continue so that it can act.
-    g.signal(SIGTERM);
-    g.signal(SIGCONT);
-    EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
-    EXPECT_EQ(g.raw, before);
-    expect_terminal_back(g);
+    for (bool ctrl_z : {true, false}) {
+        SCOPED_TRACE(ctrl_z ? "Ctrl-Z" : "SIGSTOP");
+        PtyGame g;
+        ASSERT_NO_FATAL_FAILURE(start(g, 10, 15));
+        // A stop the game cannot see leaves the terminal as it was; the
+        // shell has it now, and sets it as it likes.
+        ctrl_z ? g.type("\x1a") : g.signal(SIGSTOP);
+        ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stops() == 1 && s.altscreen() != ctrl_z; }));
+        const std::string before = g.raw;
+        const struct termios modes = g.modes();
+        g.bg();
+        ASSERT_TRUE(g.wait_for([&](const Screen&) { return g.stops() == 2; }));
+        EXPECT_EQ(g.raw, before) << "drawn from the background";
+        // As `kill %1` does: the signal, then a continue so that it can act.
+        g.signal(SIGTERM);
+        g.signal(SIGCONT);
+        EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+        EXPECT_EQ(g.raw, before);
+        ctrl_z ? expect_terminal_back(g) : expect_modes_back(g, modes);
+    }
 }

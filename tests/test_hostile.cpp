@@ -17,6 +17,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e_play.h"
 
@@ -84,14 +85,16 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
     // The height question is covered with the end-to-end tests. With a pipe
     // for input the game still has the terminal for its screen; with
     // standard input closed it reads the end of input at once.
-    for (const char* where : {"width", "log", "end screen", "width, no terminal", "width, input closed"}) {
+    for (const char* where :
+         {"width", "log", "end screen", "width, no terminal", "width, input closed", "width, error closed"}) {
         SCOPED_TRACE(where);
         PtyGame::Options o;
         o.stdin_pipe = std::strcmp(where, "width, no terminal") == 0;
         const bool closed = std::strcmp(where, "width, input closed") == 0;
-        const std::string bin = closed ? scratch_dir() : "";
-        if (closed)
-            o.program = script(bin, "exec '" DROPIX_BIN "' <&-");
+        const bool no_err = std::strcmp(where, "width, error closed") == 0;
+        const std::string bin = closed || no_err ? scratch_dir() : "";
+        if (closed || no_err)
+            o.program = script(bin, std::string("exec '" DROPIX_BIN "' ") + (closed ? "<&-" : "2>&-"));
         PtyGame g(o);
         if (closed) {
             EXPECT_EQ(g.wait_exit(10000), 1);
@@ -101,7 +104,7 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
             remove_tree(bin);
             continue;
         }
-        if (std::strcmp(where, "width") == 0 || o.stdin_pipe) {
+        if (std::strncmp(where, "width", 5) == 0) {
             ASSERT_TRUE(g.wait_text("宽度设置,建议20 请输入 10~100"));
         } else if (std::strcmp(where, "log") == 0) {
             ASSERT_TRUE(g.wait_text("宽度设置"));
@@ -111,6 +114,12 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
             ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
             ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
         }
+        if (no_err) {
+            // Standard error is no pipe of the game's own.
+            char to[64] = {0};
+            EXPECT_GT(readlink(("/proc/" + std::to_string(g.game()) + "/fd/2").c_str(), to, sizeof to - 1), 0);
+            EXPECT_STREQ(to, "/dev/null");
+        }
         const long long t0 = now_ms();
         g.close_input();
         const int status = g.wait_exit(10000);
@@ -118,8 +127,9 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
         std::printf("end of input at the %s question: status %d after %lld ms\n", where, status, took);
         EXPECT_EQ(status, 1);
         EXPECT_LT(took, 5000);
-        EXPECT_TRUE(g.screen.contains("my-dropix: 输入已结束"));
+        EXPECT_EQ(g.screen.contains("my-dropix: 输入已结束"), !no_err);
         expect_terminal_back(g);
+        remove_tree(bin);
     }
 }
 
@@ -173,6 +183,24 @@ TEST(Hostile, PipedInAndFiledOutThePiecesFallToTheEnd)
 
 TEST(Hostile, WithoutTermOrOnADumbTerminalItPlaysAsUsual)
 {
+    {
+        SCOPED_TRACE("stty -onlcr");
+        // A line feed that the terminal does not turn into a new line would
+        // lay the text out as stairs; the modes found come back as found.
+        const std::string bin = scratch_dir();
+        PtyGame::Options o;
+        o.program = script(bin, "stty -onlcr; exec '" DROPIX_BIN "'");
+        PtyGame g(o);
+        ASSERT_TRUE(g.wait_for([](const Screen& s) {
+            return s.row(6) == "游戏规则" && s.row(15).rfind("宽度设置,建议20 请输入 10~100", 0) == 0;
+        })) << g.screen.text();
+        g.type("\x03");
+        EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+        struct termios found = pristine();
+        found.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
+        expect_terminal_back(g, found);
+        remove_tree(bin);
+    }
     for (const char* term : {"", "dumb"}) {
         SCOPED_TRACE(*term ? term : "TERM unset");
         PtyGame::Options o;
@@ -250,6 +278,24 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         EXPECT_EQ(slurp(dir + "/kept.txt"), "not a log\n");
         remove_tree(dir);
     }
+    {
+        SCOPED_TRACE("a file size limit");
+        // Writes past it fail, rather than kill the game with SIGXFSZ.
+        const std::string dir = scratch_dir();
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.program = script(dir, "ulimit -f 20; exec '" DROPIX_BIN "'");
+        PtyGame g(o);
+        ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 1));
+        ASSERT_TRUE(drop_until(g, [&] { return slurp(dir + "/data.txt").size() >= 20 * 512 || g.wait_exit(0) != -1; }));
+        EXPECT_EQ(slurp(dir + "/data.txt").size(), 20 * 512);
+        ASSERT_EQ(g.wait_exit(0), -1) << "the game ended at the limit";
+        ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
+        g.type("0\n");
+        EXPECT_EQ(g.wait_exit(), 0);
+        expect_terminal_back(g);
+        remove_tree(dir);
+    }
     for (bool reader : {false, true}) {
         SCOPED_TRACE(reader ? "data.txt is a FIFO with a reader" : "data.txt is a FIFO");
         // Without a reader, opening it would hold the game up before the
@@ -306,6 +352,13 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         {"--version", 0, "my-dropix " DROPIX_VERSION "\n", ""},
         {"-x", 2, "", "my-dropix: 无法识别的参数“-x”；用法见 my-dropix --help"},
         {"--help extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
+        // Output that cannot be written is an error, a closed one too.
+        {"--version >/dev/full", 1, "", "my-dropix: 无法写入标准输出"},
+        {"--help >&-", 1, "", "my-dropix: 无法写入标准输出"},
+        // Control characters and broken UTF-8 are shown, not sent.
+        {"\"$(printf '\\033[31mX')\"", 2, "", "my-dropix: 无法识别的参数“\\033[31mX”；用法见 my-dropix --help"},
+        {"\"$(printf '宽\\302\\233\\377\\\\')\"", 2, "",
+         "my-dropix: 无法识别的参数“宽\\302\\233\\377\\\\”；用法见 my-dropix --help"},
     };
     const std::string bin = scratch_dir();
     for (const Case& c : cases) {
@@ -340,10 +393,16 @@ TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
     struct Case {
         const char* where;
         int sig;
-    } cases[] = {
-        {"width", SIGTERM}, {"log", SIGHUP}, {"end screen", SIGTERM}, {"end screen", SIGHUP},
-        {"pause", SIGINT},  {"pause", SIGTERM}, {"pause", SIGHUP},
     };
+    std::vector<Case> cases = {
+        {"width", SIGTERM}, {"log", SIGHUP}, {"end screen", SIGTERM}, {"end screen", SIGHUP},
+        {"pause", SIGINT},  {"pause", SIGTERM}, {"pause", SIGHUP}, {"pause", SIGUSR2},
+    };
+    // Every other signal whose default ends a process.
+    for (int sig : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPOLL, SIGXCPU, SIGSYS, SIGTRAP, SIGSTKFLT, SIGPWR})
+        cases.push_back({"width", sig});
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        cases.push_back({"width", sig});
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.where) + ", signal " + std::to_string(c.sig));
         PtyGame::Options o;
@@ -370,7 +429,65 @@ TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
         EXPECT_EQ(g.screen.row(0), "before the game");
         EXPECT_FALSE(g.screen.contains("宽度设置"));
     }
+    {
+        SCOPED_TRACE("ignored when the game started");
+        // As nohup and a shell's `trap ''` leave them: they stay ignored.
+        PtyGame::Options o;
+        o.program = script(bin, "trap '' HUP USR1 " + std::to_string(SIGRTMIN) + "; exec '" DROPIX_BIN "'");
+        PtyGame g(o);
+        ASSERT_TRUE(g.wait_text("宽度设置"));
+        for (int sig : {SIGHUP, SIGUSR1, SIGRTMIN})
+            g.signal(sig);
+        g.type("10\n");
+        ASSERT_TRUE(g.wait_text("高度设置"));
+        g.signal(SIGTERM);
+        EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+        expect_terminal_back(g);
+    }
     remove_tree(bin);
+}
+
+TEST(Hostile, OneTermEndsAGameWhoseTerminalReadsNothing)
+{
+    // The terminal stops reading while a big well is drawn again and again:
+    // the game waits in a write. A TERM must end it however little of the
+    // way back the terminal takes, with the modes back at once.
+    PtyGame::Options o;
+    o.cols = 240;
+    o.rows = 110;
+    PtyGame g(o);
+    ASSERT_NO_FATAL_FAILURE(start(g, 100, 100));
+    g.stalled = true;
+    for (int k = 0; k < 50 && !g.blocked_in_write(); k++) {
+        g.resize(k % 2 ? 240 : 239, 110);
+        g.wait_for([&](const Screen&) { return g.blocked_in_write(); }, 200);
+    }
+    ASSERT_TRUE(g.blocked_in_write());
+    const long long t0 = now_ms();
+    g.signal(SIGTERM);
+    EXPECT_EQ(g.wait_exit(1000), 128 + SIGTERM);
+    std::printf("one TERM to a terminal that reads nothing: ended after %lld ms\n", now_ms() - t0);
+    expect_modes_back(g);
+}
+
+TEST(Hostile, AStandardOutputThatGoesAwayEndsTheGameWithStatusOne)
+{
+    // The keys still come from the terminal, the screen goes elsewhere.
+    const std::string dir = scratch_dir();
+    for (const char* how : {"| head -c 50 >/dev/null", ">/dev/full"}) {
+        SCOPED_TRACE(how);
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.program = script(dir, std::string("{ '" DROPIX_BIN "'; echo $? >status; } ") + how);
+        PtyGame g(o);
+        // Keys echo at the question: written at last once the reader is gone.
+        for (int k = 0; k < 100 && g.wait_exit(100) == -1; k++)
+            g.type("1");
+        EXPECT_EQ(slurp(dir + "/status"), "1\n");
+        EXPECT_TRUE(g.screen.contains("my-dropix: 无法写入标准输出"));
+        expect_terminal_back(g);
+    }
+    remove_tree(dir);
 }
 
 TEST(Hostile, AKeyPressedAsThePauseShowsIsNotThrownAway)

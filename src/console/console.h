@@ -68,5 +68,7 @@ public:
 
 // For what is said before a console exists: writes to standard output, or
 // error, in the encoding the terminal expects (unless `encode` is false:
-// then the bytes go as they are), without touching the terminal.
-void say(bool error, std::string_view utf8, bool encode = true);
+// then the bytes are taken as the terminal's own, and a terminal that acts
+// on control characters gets those escaped), without touching the terminal.
+// False when the output could not be written.
+bool say(bool error, std::string_view utf8, bool encode = true);

@@ -42,14 +42,16 @@ int main(int argc, char** argv)
             version = true;
         } else {
             say(true, "my-dropix: 无法识别的参数“");
-            say(true, argv[k], false); // as typed, in the terminal's encoding
+            say(true, argv[k], false); // as typed, control characters escaped
             say(true, "”；用法见 my-dropix --help\n");
             return 2;
         }
     }
     if (help || version) {
-        say(false, help ? USAGE : "my-dropix " DROPIX_VERSION "\n");
-        return 0;
+        if (say(false, help ? USAGE : "my-dropix " DROPIX_VERSION "\n"))
+            return 0;
+        say(true, "my-dropix: 无法写入标准输出\n");
+        return 1;
     }
     PlatformConsole pc;
     con = &pc;

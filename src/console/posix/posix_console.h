@@ -38,6 +38,7 @@ private:
     void settle();
     void suspend();
     [[noreturn]] void die();
+    [[noreturn]] void gone();
 
     // io.cpp: waiting.
     static long long mono_ns();

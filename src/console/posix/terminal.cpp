@@ -3,13 +3,16 @@
 // back as they were found on every way out, suspend included.
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "console/posix/posix_console.h"
@@ -18,7 +21,7 @@ namespace {
 
 // What the signal handlers may touch.
 int g_wake[2] = {-1, -1};               // self-pipe: a byte per signal
-volatile sig_atomic_t g_quit_sig = 0;   // INT, TERM, HUP or QUIT seen
+volatile sig_atomic_t g_quit_sig = 0;   // a signal that ends the game seen
 volatile sig_atomic_t g_stop = 0;       // TSTP seen
 volatile sig_atomic_t g_cont = 0;       // CONT seen
 volatile sig_atomic_t g_winch = 0;      // WINCH seen
@@ -29,7 +32,29 @@ struct termios g_found;                 // the modes the game found
 // the main screen back.
 const char GIVE_BACK[] = "\x18\x1b[0m\x1b[?25h\x1b[?1049l";
 
-const int QUIT_SIGS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default is to end the process, but for the faults
+// below and for PIPE and XFSZ, which are ignored: a failed write says more.
+const int QUIT_SIGS[] = {
+    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+};
+
+// Faults of the program itself: the terminal is given back from the handler.
+const int CRASH_SIGS[] = {SIGTRAP, SIGSYS};
 
 // Under the address sanitizer its own handlers report crashes.
 #if defined(__SANITIZE_ADDRESS__)
@@ -51,22 +76,57 @@ void wake()
     errno = e;
 }
 
-// Gives the terminal back; safe in a signal handler. SIGTTOU is held off:
-// should the game be in the background by now, the modes must still go
-// back rather than the game stop on its way out.
+long long mono_ms()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// Writes what standard output takes of p[0..n) within 100 ms: a terminal
+// that reads nothing must not keep the game from ending. Safe in a signal
+// handler.
+void put_bounded(const char* p, size_t n)
+{
+    const int fl = fcntl(STDOUT_FILENO, F_GETFL);
+    if (fl >= 0 && !(fl & O_NONBLOCK))
+        fcntl(STDOUT_FILENO, F_SETFL, fl | O_NONBLOCK);
+    const long long end = mono_ms() + 100;
+    while (n > 0) {
+        const ssize_t w = write(STDOUT_FILENO, p, n);
+        if (w > 0) {
+            p += w;
+            n -= static_cast<size_t>(w);
+            continue;
+        }
+        const long long left = end - mono_ms();
+        if ((w < 0 && errno != EAGAIN && errno != EINTR) || left <= 0)
+            break;
+        struct pollfd pf = {STDOUT_FILENO, POLLOUT, 0};
+        poll(&pf, 1, static_cast<int>(left));
+    }
+    if (fl >= 0 && !(fl & O_NONBLOCK))
+        fcntl(STDOUT_FILENO, F_SETFL, fl);
+}
+
+// Gives the terminal back; safe in a signal handler. Every signal is held
+// off meanwhile: SIGTTOU, so that a game in the background by now still
+// puts the modes back rather than stop on its way out, and the others so
+// that the output's flags are put back too. The modes go back at once, not
+// after output that may never drain.
 void hand_back()
 {
     if (!g_held)
         return;
     g_held = 0;
     sigset_t s, old;
-    sigemptyset(&s);
-    sigaddset(&s, SIGTTOU);
+    sigfillset(&s);
     sigprocmask(SIG_BLOCK, &s, &old);
-    ssize_t r = write(STDOUT_FILENO, GIVE_BACK, sizeof GIVE_BACK - 1);
-    (void)r;
+    const int e = errno;
+    put_bounded(GIVE_BACK, sizeof GIVE_BACK - 1);
     if (g_modes)
-        tcsetattr(STDIN_FILENO, TCSADRAIN, &g_found);
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_found);
+    errno = e;
     sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
@@ -90,7 +150,7 @@ void on_cont(int) { g_cont = 1; wake(); }
 void on_winch(int) { g_winch = 1; wake(); }
 
 // A crash still gives the terminal back before the process dies.
-[[maybe_unused]] void on_crash(int sig)
+void on_crash(int sig)
 {
     hand_back();
     signal(sig, SIG_DFL);
@@ -107,9 +167,27 @@ void handle(int sig, void (*fn)(int))
     sigaction(sig, &sa, nullptr);
 }
 
-// Runs before anything else is made: a standard descriptor that was closed
-// is opened on /dev/null, so that no pipe or file of the game takes its
-// number; then the locale, whose codeset the terminal's text is written in.
+// As handle(), but for a signal the game was started with ignored (a
+// nohup'd HUP, what a shell ignores for its background jobs): it stays so.
+bool heed(int sig, void (*fn)(int))
+{
+    struct sigaction old;
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+        return false;
+    handle(sig, fn);
+    return true;
+}
+
+// The locale, whose codeset the terminal's text is written in.
+const char* codeset()
+{
+    std::setlocale(LC_ALL, "");
+    return nl_langinfo(CODESET);
+}
+
+// Runs before the console makes anything: a standard descriptor that was
+// closed is opened on /dev/null, so that no pipe or file of the game takes
+// its number.
 const char* prepare()
 {
     for (int fd = 0; fd <= 2; fd++)
@@ -120,36 +198,107 @@ const char* prepare()
                 close(n);
             }
         }
-    std::setlocale(LC_ALL, "");
-    return nl_langinfo(CODESET);
+    return codeset();
 }
 
-// Writes all of p[0..n), unless the output is gone (closed, full: nothing
-// sensible to do) or a signal to quit cuts a blocked write short.
-void write_all(int fd, const char* p, size_t n)
+// Writes all of p[0..n), unless a signal to quit cuts a blocked write
+// short (the write then returns what it took, or fails). False when the
+// output is gone: closed, full, its reader away.
+bool write_all(int fd, const char* p, size_t n)
 {
-    while (n > 0) {
+    while (n > 0 && !g_quit_sig) {
         const ssize_t w = write(fd, p, n);
         if (w > 0) {
             p += w;
             n -= static_cast<size_t>(w);
-        } else if (!(w < 0 && errno == EINTR) || g_quit_sig) {
-            return;
+        } else if (w < 0 && errno == EAGAIN) {
+            struct pollfd pf = {fd, POLLOUT, 0};
+            poll(&pf, 1, -1);
+        } else if (!(w < 0 && errno == EINTR)) {
+            return false;
         }
     }
+    return true;
+}
+
+// C0, DEL and C1: what a terminal may act on rather than show.
+bool control(unsigned long c) { return c < 0x20 || (c >= 0x7f && c < 0xa0); }
+
+// Length of the valid UTF-8 character at s[k] (its code point in *c), or 0.
+size_t utf8_at(std::string_view s, size_t k, unsigned long* c)
+{
+    const unsigned char b = static_cast<unsigned char>(s[k]);
+    const size_t n = b < 0x80 ? 1 : b >= 0xc2 && b < 0xe0 ? 2 : b >= 0xe0 && b < 0xf0 ? 3 : b >= 0xf0 && b < 0xf5 ? 4 : 0;
+    if (n == 0 || k + n > s.size())
+        return 0;
+    unsigned long v = n == 1 ? b : b & (0x7f >> n);
+    for (size_t i = 1; i < n; i++) {
+        const unsigned char d = static_cast<unsigned char>(s[k + i]);
+        if ((d & 0xc0) != 0x80)
+            return 0;
+        v = v << 6 | (d & 0x3f);
+    }
+    static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < least[n] || v > 0x10ffff || (v >= 0xd800 && v < 0xe000))
+        return 0;
+    *c = v;
+    return n;
+}
+
+// Bytes of the terminal's encoding as they may be shown: characters as they
+// are, control characters and what is no character in octal (ESC as \033),
+// the backslash doubled.
+std::string escaped(std::string_view s, bool gb)
+{
+    std::string out;
+    std::mbstate_t st{};
+    for (size_t k = 0; k < s.size();) {
+        unsigned long c = 0;
+        size_t n;
+        if (gb) {
+            wchar_t w = 0;
+            n = std::mbrtowc(&w, s.data() + k, s.size() - k, &st);
+            if (n == 0 || n > s.size() - k) {
+                st = std::mbstate_t{};
+                n = 0;
+            }
+            c = static_cast<unsigned long>(w);
+        } else {
+            n = utf8_at(s, k, &c);
+        }
+        if (n > 0 && !control(c) && s[k] != '\\') {
+            out.append(s, k, n);
+            k += n;
+            continue;
+        }
+        for (size_t end = k + (n > 0 ? n : 1); k < end; k++) {
+            const unsigned char b = static_cast<unsigned char>(s[k]);
+            out += '\\';
+            if (b == '\\') {
+                out += '\\';
+            } else {
+                out += static_cast<char>('0' + (b >> 6));
+                out += static_cast<char>('0' + (b >> 3 & 7));
+                out += static_cast<char>('0' + (b & 7));
+            }
+        }
+    }
+    return out;
 }
 
 } // namespace
 
-void say(bool error, std::string_view utf8, bool encode)
+bool say(bool error, std::string_view utf8, bool encode)
 {
-    Encoder enc(prepare());
+    // The standard descriptors are left as they are: a closed one is a
+    // failed write.
+    Encoder enc(codeset());
     std::string out;
     if (encode)
         enc.append(out, utf8.data(), utf8.size());
     else
-        out = utf8;
-    write_all(error ? STDERR_FILENO : STDOUT_FILENO, out.data(), out.size());
+        out = escaped(utf8, enc.converting());
+    return write_all(error ? STDERR_FILENO : STDOUT_FILENO, out.data(), out.size());
 }
 
 PosixConsole::PosixConsole() : AnsiConsole(prepare())
@@ -167,18 +316,27 @@ PosixConsole::PosixConsole() : AnsiConsole(prepare())
     }
     sigset_t mine;
     sigemptyset(&mine);
-    for (int sig : QUIT_SIGS) {
-        handle(sig, on_quit);
-        sigaddset(&mine, sig);
-    }
+    for (int sig : QUIT_SIGS)
+        if (heed(sig, on_quit))
+            sigaddset(&mine, sig);
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        if (heed(sig, on_quit))
+            sigaddset(&mine, sig);
+#endif
+    for (int sig : CRASH_SIGS)
+        if (heed(sig, on_crash))
+            sigaddset(&mine, sig);
     handle(SIGTSTP, on_stop);
     handle(SIGCONT, on_cont);
     handle(SIGWINCH, on_winch);
     for (int sig : {SIGTSTP, SIGCONT, SIGWINCH, SIGTTOU, SIGTTIN})
         sigaddset(&mine, sig);
     sigprocmask(SIG_UNBLOCK, &mine, nullptr);
-    // Output to a reader that went away is dropped, not fatal.
+    // A reader that went away or a file over its size limit make a write
+    // fail, which the game answers, rather than kill it.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
 #if !defined(DROPIX_ASAN)
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         handle(sig, on_crash);
@@ -229,6 +387,13 @@ void PosixConsole::take()
         keys_.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
         keys_.c_lflag |= ISIG;
         keys_.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
+        // Output as the game writes it, whatever `stty` was told: a line
+        // feed starts the next line at its first column.
+        keys_.c_oflag |= OPOST | ONLCR;
+        keys_.c_oflag &= ~static_cast<tcflag_t>(OCRNL);
+#ifdef OLCUC
+        keys_.c_oflag &= ~static_cast<tcflag_t>(OLCUC);
+#endif
         keys_.c_cc[VMIN] = 1;
         keys_.c_cc[VTIME] = 0;
         g_modes = 1;
@@ -247,7 +412,8 @@ void PosixConsole::take()
         s += probe();
         asked_ = true;
     }
-    write_all(STDOUT_FILENO, s.data(), s.size());
+    if (!write_all(STDOUT_FILENO, s.data(), s.size()) && !g_quit_sig)
+        gone();
     forget();
 }
 
@@ -268,9 +434,23 @@ void PosixConsole::restore()
 
 void PosixConsole::emit(const char* p, size_t n)
 {
-    write_all(STDOUT_FILENO, p, n);
+    // Stopped unawares and continued in the background: the terminal is
+    // the shell's until the game acts on the continue.
+    if (g_cont && held_ && !foreground())
+        return;
+    const bool ok = write_all(STDOUT_FILENO, p, n);
     if (g_quit_sig)
         die();
+    if (!ok)
+        gone();
+}
+
+// Standard output went away (its reader left, the disk is full, the
+// terminal hung up): there is no playing on unseen.
+[[noreturn]] void PosixConsole::gone()
+{
+    buf_.clear();
+    PosixConsole::quit(1, "无法写入标准输出");
 }
 
 [[noreturn]] void PosixConsole::die()

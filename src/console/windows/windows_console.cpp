@@ -72,26 +72,29 @@ bool is_console(HANDLE h)
 
 // Writes UTF-8 to a standard handle: as UTF-16 to a console, so the text
 // shows whatever its code page, and as the bytes themselves elsewhere.
-void write_out(DWORD which, const char* p, size_t n)
+// False when it could not all be written.
+bool write_out(DWORD which, const char* p, size_t n)
 {
     HANDLE h = GetStdHandle(which);
-    if (n == 0 || h == nullptr || h == INVALID_HANDLE_VALUE)
-        return;
+    if (n == 0)
+        return true;
+    if (h == nullptr || h == INVALID_HANDLE_VALUE)
+        return false;
     if (!is_console(h)) {
         while (n > 0) {
             DWORD w = 0;
             DWORD chunk = n > 65536 ? 65536 : static_cast<DWORD>(n);
             if (!WriteFile(h, p, chunk, &w, nullptr) || w == 0)
-                return; // output gone: nothing sensible to do
+                return false; // output gone
             p += w;
             n -= w;
         }
-        return;
+        return true;
     }
     const int len = static_cast<int>(n);
     int wide = MultiByteToWideChar(CP_UTF8, 0, p, len, nullptr, 0);
     if (wide <= 0)
-        return;
+        return false;
     std::wstring w(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, p, len, &w[0], wide);
     // Older consoles refuse very long writes; never split a surrogate pair.
@@ -105,9 +108,10 @@ void write_out(DWORD which, const char* p, size_t n)
         }
         DWORD done = 0;
         if (!WriteConsoleW(h, w.data() + at, static_cast<DWORD>(chunk), &done, nullptr) || done == 0)
-            return;
+            return false;
         at += done;
     }
+    return true;
 }
 
 // Whether a console input event is a key that _getch returns: a key press
@@ -144,15 +148,14 @@ int settle(HANDLE in)
 
 } // namespace
 
-void say(bool error, std::string_view utf8, bool encode)
+bool say(bool error, std::string_view utf8, bool encode)
 {
     const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
-    if (encode) {
-        write_out(which, utf8.data(), utf8.size());
-        return;
-    }
+    if (encode)
+        return write_out(which, utf8.data(), utf8.size());
     DWORD done = 0;
-    WriteFile(GetStdHandle(which), utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+    return WriteFile(GetStdHandle(which), utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr) &&
+           done == utf8.size();
 }
 
 WindowsConsole::WindowsConsole() : start_(counter())
