@@ -1,13 +1,14 @@
-// The board log's file, opened anew for every write. Only a regular file is
-// written: a link could point anywhere, a FIFO would hold the game up until
-// a reader came, a device is no log. Whatever else stands there is left as
-// it is, and the write is given up quietly.
+// The board log's file, opened anew for every write. Only a regular file
+// is written: a link could point anywhere, a FIFO would hold the game up
+// until a reader came, a device is no log. Whatever else stands there is
+// left as it is, and the write is given up quietly.
 #pragma once
 
 #include <cstddef>
 
-// Empties the file, creating it when missing.
-void file_empty(const char* name);
+// Empties the file, creating it when missing; false when it was left alone.
+bool file_empty(const char* name);
 // Appends p[0..n) in one write, creating the file when missing; "\n" is the
-// platform's line break in it.
-void file_append(const char* name, const char* p, size_t n);
+// platform's line break in it. False when the file was left alone or the
+// write failed.
+bool file_append(const char* name, const char* p, size_t n);

@@ -1,21 +1,94 @@
-// Files in text mode, through the C runtime.
-#include <cstdio>
+// Files through the Windows API, in text mode: "\n" is written as "\r\n".
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
 
 #include "console/file.h"
 
-void file_empty(const char* name)
+namespace {
+
+// Others may read, write or delete the file while it is open.
+const DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Names are in the code page the C runtime's fopen would read them in.
+std::wstring wide(const char* name)
 {
-    FILE* f = std::fopen(name, "w");
-    if (f)
-        std::fclose(f);
+    const int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &w[0], n);
+    w.pop_back();
+    return w;
 }
 
-void file_append(const char* name, const char* p, size_t n)
+bool disk_file(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
 {
-    FILE* f = std::fopen(name, "a");
-    if (!f)
-        return;
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    std::fwrite(p, 1, n, f);
-    std::fclose(f);
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, info) &&
+           !(info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+// The file opened for writing, not truncated, or INVALID_HANDLE_VALUE. A
+// symbolic link or junction is opened itself rather than followed, and is
+// refused once looked at, as is a device name (NUL, CON, COM1); a
+// directory cannot be opened this way at all.
+HANDLE open_regular(const char* name)
+{
+    HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, SHARE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return h;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!disk_file(h, &info)) {
+        CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+bool cut_at(HANDLE h, LONGLONG at)
+{
+    LARGE_INTEGER li;
+    li.QuadPart = at;
+    return SetFilePointerEx(h, li, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+}
+
+} // namespace
+
+bool file_empty(const char* name)
+{
+    HANDLE h = open_regular(name);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = cut_at(h, 0);
+    CloseHandle(h);
+    return ok;
+}
+
+bool file_append(const char* name, const char* p, size_t n)
+{
+    static std::string text;
+    text.clear();
+    for (size_t k = 0; k < n; k++) {
+        if (p[k] == '\n')
+            text += '\r';
+        text += p[k];
+    }
+    HANDLE h = open_regular(name);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = false;
+    LARGE_INTEGER end;
+    if (text.size() <= MAXDWORD && GetFileSizeEx(h, &end) && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) {
+        DWORD put = 0;
+        ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+    }
+    CloseHandle(h);
+    return ok;
 }
