@@ -269,6 +269,32 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         }
         remove_tree(dir);
     }
+    for (bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "data.txt swapped for a FIFO with a reader" : "data.txt swapped for a FIFO");
+        // The FIFO comes after the game's look at data.txt, before its open
+        // (fifo_swap.cpp): only the open's own flags and a look at what it
+        // opened keep the game from waiting or writing.
+        const std::string dir = scratch_dir();
+        const std::string fifo = dir + "/swap.fifo";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+        const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.env.push_back({"LD_PRELOAD", DROPIX_FIFO_SWAP});
+        o.env.push_back({"ASAN_OPTIONS", asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0"});
+        PtyGame g(o);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        struct stat st;
+        ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was not swapped in";
+        if (reader) {
+            char b[16];
+            EXPECT_EQ(read(rd, b, sizeof b), 0) << "the game wrote to the FIFO";
+            close(rd);
+        }
+        remove_tree(dir);
+    }
     {
         SCOPED_TRACE("a read-only working directory");
         // Root writes anywhere: the game runs as nobody, from a copy of its

@@ -1,7 +1,10 @@
 // The board log in data.txt.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -92,4 +95,42 @@ TEST_F(Log, AnUnwritableLogDoesNotStopTheGame)
     struct stat st;
     ASSERT_EQ(stat("data.txt", &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+    // A second name of someone else's file: neither emptied nor written.
+    ASSERT_EQ(rmdir("data.txt"), 0);
+    std::ofstream("kept.txt") << "not a log\n";
+    ASSERT_EQ(link("kept.txt", "data.txt"), 0);
+    use(240, 110);
+    fc->lines = "10 15 1 0";
+    EXPECT_EQ(play(), 0);
+    EXPECT_EQ(file("kept.txt"), "not a log\n");
+}
+
+TEST_F(Log, AWriteCutShortLeavesWholeSnapshotsAndNothingAfter)
+{
+    f_d();
+    well(10, 15);
+    J = 1;
+    const size_t snap = 10 * (1 + 4 * 15 + 1) + 1;
+    // The size limit takes half of the third snapshot; ignored, SIGXFSZ
+    // would end the test instead.
+    struct sigaction ign = {}, old_act;
+    ign.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGXFSZ, &ign, &old_act), 0);
+    struct rlimit was, lim;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+    lim = was;
+    lim.rlim_cur = 2 * snap + snap / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
+    for (int k = 0; k < 3; k++)
+        r_d();
+    setrlimit(RLIMIT_FSIZE, &was);
+    sigaction(SIGXFSZ, &old_act, nullptr);
+    EXPECT_EQ(file("data.txt").size(), 2 * snap);
+    r_d(); // room again, but after a gap
+    EXPECT_EQ(file("data.txt").size(), 2 * snap);
+    EXPECT_EQ(J, 1);
+    f_d(); // the next game logs again
+    r_d();
+    EXPECT_EQ(file("data.txt").size(), snap);
 }

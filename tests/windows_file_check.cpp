@@ -35,6 +35,14 @@ std::string slurp(const char* name)
     return s;
 }
 
+void put(const char* name, const char* text)
+{
+    if (FILE* f = std::fopen(name, "wb")) {
+        std::fputs(text, f);
+        std::fclose(f);
+    }
+}
+
 } // namespace
 
 int main()
@@ -56,6 +64,25 @@ int main()
     check(file_empty("log.txt") && slurp("log.txt").empty(), "log.txt is emptied");
     check(file_append("log.txt", "a\n", 2) && file_append("log.txt", "b\n", 2) && slurp("log.txt") == "a\r\nb\r\n",
           "log.txt holds both appends, in order");
+
+    put("other.txt", "not a log\n");
+    if (CreateHardLinkW(L"hard.txt", L"other.txt", nullptr)) {
+        check(!file_empty("hard.txt") && !file_append("hard.txt", "x\n", 2), "hard.txt (a second hard link) is left alone");
+        check(slurp("other.txt") == "not a log\n", "the file hard.txt links to is untouched");
+    } else {
+        std::printf("skip: no hard link could be made here (error %lu)\n", GetLastError());
+    }
+    // 2: SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE, for systems in
+    // developer mode; older ones need the privilege. Some Wine versions
+    // say yes and make nothing.
+    const bool sym = CreateSymbolicLinkW(L"sym.txt", L"other.txt", 2) || CreateSymbolicLinkW(L"sym.txt", L"other.txt", 0);
+    const DWORD attrs = GetFileAttributesW(L"sym.txt");
+    if (sym && attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        check(!file_empty("sym.txt") && !file_append("sym.txt", "x\n", 2), "sym.txt (a symbolic link) is left alone");
+        check(slurp("other.txt") == "not a log\n", "the file sym.txt links to is untouched");
+    } else {
+        std::printf("skip: no symbolic link could be made here\n");
+    }
 
     std::printf("file check: %s\n", failures ? "failed" : "passed");
     return failures ? 1 : 0;

@@ -7,17 +7,20 @@
 
 namespace {
 
+bool sole_regular(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink == 1; }
+
 // The file opened for writing, or -1. What is no regular file is not even
 // opened, so that a FIFO's reader does not see a writer come and go; the
-// flags keep the race between the look and the open harmless.
+// flags and the second look keep the race between the look and the open
+// harmless.
 int open_regular(const char* name, int flags, struct stat* st)
 {
-    if (lstat(name, st) == 0 && !S_ISREG(st->st_mode))
+    if (lstat(name, st) == 0 && !sole_regular(*st))
         return -1;
     const int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | flags, 0666);
     if (fd < 0)
         return -1;
-    if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    if (fstat(fd, st) != 0 || !sole_regular(*st)) {
         close(fd);
         return -1;
     }
@@ -43,8 +46,14 @@ bool file_append(const char* name, const char* p, size_t n)
     const int fd = open_regular(name, O_APPEND, &st);
     if (fd < 0)
         return false;
+    // A full disk or the size limit may take part of the write: what was
+    // written of it goes again, so that no torn snapshot stays.
     const ssize_t r = write(fd, p, n);
     const bool ok = r >= 0 && static_cast<size_t>(r) == n;
+    if (!ok) {
+        const int e = ftruncate(fd, st.st_size);
+        (void)e;
+    }
     close(fd);
     return ok;
 }

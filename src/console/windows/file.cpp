@@ -13,7 +13,8 @@
 
 namespace {
 
-// Others may read, write or delete the file while it is open.
+// Others may read, write or delete the file while it is open: a viewer
+// reading the log must not make the game's next write fail.
 const DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Names are in the code page the C runtime's fopen would read them in.
@@ -36,8 +37,8 @@ bool disk_file(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
 
 // The file opened for writing, not truncated, or INVALID_HANDLE_VALUE. A
 // symbolic link or junction is opened itself rather than followed, and is
-// refused once looked at, as is a device name (NUL, CON, COM1); a
-// directory cannot be opened this way at all.
+// refused once looked at, as are a device name (NUL, CON, COM1) and a file
+// with a second hard link; a directory cannot be opened this way at all.
 HANDLE open_regular(const char* name)
 {
     HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, SHARE, nullptr, OPEN_ALWAYS,
@@ -45,7 +46,7 @@ HANDLE open_regular(const char* name)
     if (h == INVALID_HANDLE_VALUE)
         return h;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!disk_file(h, &info)) {
+    if (!disk_file(h, &info) || info.nNumberOfLinks != 1) {
         CloseHandle(h);
         return INVALID_HANDLE_VALUE;
     }
@@ -88,6 +89,9 @@ bool file_append(const char* name, const char* p, size_t n)
     if (text.size() <= MAXDWORD && GetFileSizeEx(h, &end) && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) {
         DWORD put = 0;
         ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+        // A full disk may take part of it: no torn snapshot stays.
+        if (!ok)
+            cut_at(h, end.QuadPart);
     }
     CloseHandle(h);
     return ok;
