@@ -12,6 +12,8 @@
 #include <string>
 
 #include "console/file.h"
+#include "log/format.h"
+#include "log/reader.h"
 
 namespace {
 
@@ -83,6 +85,32 @@ int main()
     } else {
         std::printf("skip: no symbolic link could be made here\n");
     }
+
+    // Reading: only a disk file, and a log of the writer's text read back.
+    FileFault why;
+    for (const char* name : {"NUL", "CON", "COM1", "dir.txt"}) {
+        const FileIn f = file_open_in(name, &why);
+        check(f == -1 && why != FileFault::Missing, std::string(name) + " is not opened for reading");
+        file_close(f);
+    }
+    static int b[M_N][M_N], got[M_N][M_N];
+    for (int x = 0; x < 10; x++)
+        for (int y = 0; y < 15; y++)
+            b[x][y] = x == 0 || x == 9 || y == 14 ? WALL : (x + y) % WALL;
+    static char snap[LOG_MAX_SNAPSHOT];
+    const size_t n = log_put(snap, b, 10, 15);
+    file_empty("log.txt");
+    file_append("log.txt", snap, n);
+    file_append("log.txt", snap, n / 2);
+    LogReader r;
+    std::string fault;
+    bool same = r.open("log.txt", &fault) && r.read(0, got, &fault) && r.count() == 1 && r.cut_short() && r.crlf() &&
+                r.width() == 10 && r.height() == 15;
+    for (int x = 0; same && x < 10; x++)
+        for (int y = 0; y < 15; y++)
+            same = same && got[x][y] == b[x][y];
+    check(same, "log.txt reads back as one snapshot of 10 x 15 with CRLF and part of another" +
+                    (fault.empty() ? "" : ": " + fault));
 
     std::printf("file check: %s\n", failures ? "failed" : "passed");
     return failures ? 1 : 0;

@@ -1,4 +1,5 @@
 // Files that are written only when they are regular files.
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,4 +57,56 @@ bool file_append(const char* name, const char* p, size_t n)
     }
     close(fd);
     return ok;
+}
+
+FileIn file_open_in(const char* name, FileFault* why)
+{
+    *why = FileFault::None;
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = errno == ENOENT ? FileFault::Missing : FileFault::Other;
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *why = FileFault::NotRegular;
+        return -1;
+    }
+    return fd;
+}
+
+long long file_size(FileIn f)
+{
+    struct stat st;
+    return fstat(static_cast<int>(f), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+long long file_read_at(FileIn f, long long at, char* p, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = pread(static_cast<int>(f), p + got, n - got, static_cast<off_t>(at) + static_cast<off_t>(got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return -1;
+        if (r == 0)
+            break;
+        got += static_cast<size_t>(r);
+    }
+    return static_cast<long long>(got);
+}
+
+bool file_same(FileIn a, FileIn b)
+{
+    struct stat sa, sb;
+    return fstat(static_cast<int>(a), &sa) == 0 && fstat(static_cast<int>(b), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+void file_close(FileIn f)
+{
+    if (f >= 0)
+        close(static_cast<int>(f));
 }

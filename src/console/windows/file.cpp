@@ -60,6 +60,8 @@ bool cut_at(HANDLE h, LONGLONG at)
     return SetFilePointerEx(h, li, nullptr, FILE_BEGIN) && SetEndOfFile(h);
 }
 
+HANDLE handle(FileIn f) { return reinterpret_cast<HANDLE>(f); }
+
 } // namespace
 
 bool file_empty(const char* name)
@@ -95,4 +97,64 @@ bool file_append(const char* name, const char* p, size_t n)
     }
     CloseHandle(h);
     return ok;
+}
+
+FileIn file_open_in(const char* name, FileFault* why)
+{
+    *why = FileFault::None;
+    // Backup semantics let a directory open, so that it is told apart from
+    // a file that cannot be read.
+    HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_READ, SHARE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        *why = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? FileFault::Missing : FileFault::Other;
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!disk_file(h, &info)) {
+        CloseHandle(h);
+        *why = FileFault::NotRegular;
+        return -1;
+    }
+    return reinterpret_cast<FileIn>(h);
+}
+
+long long file_size(FileIn f)
+{
+    LARGE_INTEGER n;
+    return GetFileSizeEx(handle(f), &n) ? n.QuadPart : -1;
+}
+
+long long file_read_at(FileIn f, long long at, char* p, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        OVERLAPPED o = {};
+        const unsigned long long off = static_cast<unsigned long long>(at) + got;
+        o.Offset = static_cast<DWORD>(off);
+        o.OffsetHigh = static_cast<DWORD>(off >> 32);
+        const size_t want = n - got < 1u << 30 ? n - got : 1u << 30;
+        DWORD r = 0;
+        if (!ReadFile(handle(f), p + got, static_cast<DWORD>(want), &r, &o))
+            return GetLastError() == ERROR_HANDLE_EOF ? static_cast<long long>(got) : -1;
+        if (r == 0)
+            break;
+        got += r;
+    }
+    return static_cast<long long>(got);
+}
+
+bool file_same(FileIn a, FileIn b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return GetFileInformationByHandle(handle(a), &ia) && GetFileInformationByHandle(handle(b), &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+void file_close(FileIn f)
+{
+    if (f != -1)
+        CloseHandle(handle(f));
 }
