@@ -58,7 +58,6 @@ if [ ! -x "$wine" ] || [ ! -x "$wineserver" ]; then
     exit 0
 fi
 
-echo "== wine smoke test"
 work=$PWD/build/win-wine
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
@@ -78,4 +77,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine prefix made in $(($(date +%s) - start)) s"
 fi
 
+echo "== wine file check"
+# The board log's file layer on names the game's fixed data.txt cannot show:
+# device names, a directory, links, a regular file in text mode.
+check=$PWD/build/windows-cross/dropix_file_check.exe
+rm -rf "$work/file-check"
+mkdir -p "$work/file-check"
+if ! (cd "$work/file-check" && "$wine" "$check" </dev/null); then
+    echo "FAIL: the file layer answered wrongly under Wine" >&2
+    exit 1
+fi
+
+echo "== wine smoke test"
 python3 scripts/wine-smoke.py "$PWD/$exe" "$wine" "$work" "$sock"

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of the input decoders with clang (address and
-# undefined-behaviour sanitizers on) in build/fuzz and runs each for a
-# bounded time: DROPIX_FUZZ_SECONDS, 60 by default. Fails on any crash,
-# sanitizer report, broken property or input that takes too long. Installs
-# clang and its fuzzer runtime when missing (Debian 12, as root or with sudo).
+# Builds the libFuzzer targets of the input decoders and the board log's
+# reader with clang (address and undefined-behaviour sanitizers on) in
+# build/fuzz and runs each for a bounded time: DROPIX_FUZZ_SECONDS, 60 by
+# default. Fails on any crash, sanitizer report, broken property or input
+# that takes too long. Installs clang and its fuzzer runtime when missing
+# (Debian 12, as root or with sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${DROPIX_FUZZ_SECONDS:-60}
-targets=(parse_int decode_key)
+targets=(parse_int decode_key log_reader)
 
 . scripts/lib.sh
 need clang libclang-rt-14-dev cmake make
@@ -25,7 +26,10 @@ for t in "${targets[@]}"; do
     log="$out/$t.log"
     echo "== fuzz $t for ${seconds} s"
     # Inputs are kept to 1 KiB: longer ones only try the same, more slowly.
-    if "$out/fuzz_$t" -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=2048 \
+    # A board log needs more for a few snapshots of the smallest well.
+    len=1024
+    [ "$t" = log_reader ] && len=4096
+    if "$out/fuzz_$t" -max_total_time="$seconds" -max_len="$len" -timeout=10 -rss_limit_mb=2048 \
             -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" \
             "$work" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
         execs=$(awk '/stat::number_of_executed_units/ {print $2}' "$log")

@@ -1,21 +1,160 @@
-// Files in text mode, through the C runtime.
-#include <cstdio>
+// Files through the Windows API, in text mode: "\n" is written as "\r\n".
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
 
 #include "console/file.h"
 
-void file_empty(const char* name)
+namespace {
+
+// Others may read, write or delete the file while it is open: a viewer
+// reading the log must not make the game's next write fail.
+const DWORD SHARE = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Names are in the code page the C runtime's fopen would read them in.
+std::wstring wide(const char* name)
 {
-    FILE* f = std::fopen(name, "w");
-    if (f)
-        std::fclose(f);
+    const int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &w[0], n);
+    w.pop_back();
+    return w;
 }
 
-void file_append(const char* name, const char* p, size_t n)
+bool disk_file(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
 {
-    FILE* f = std::fopen(name, "a");
-    if (!f)
-        return;
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    std::fwrite(p, 1, n, f);
-    std::fclose(f);
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, info) &&
+           !(info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+// The file opened for writing, not truncated, or INVALID_HANDLE_VALUE. A
+// symbolic link or junction is opened itself rather than followed, and is
+// refused once looked at, as are a device name (NUL, CON, COM1) and a file
+// with a second hard link; a directory cannot be opened this way at all.
+HANDLE open_regular(const char* name)
+{
+    HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, SHARE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return h;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!disk_file(h, &info) || info.nNumberOfLinks != 1) {
+        CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+bool cut_at(HANDLE h, LONGLONG at)
+{
+    LARGE_INTEGER li;
+    li.QuadPart = at;
+    return SetFilePointerEx(h, li, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+}
+
+HANDLE handle(FileIn f) { return reinterpret_cast<HANDLE>(f); }
+
+} // namespace
+
+bool file_empty(const char* name)
+{
+    HANDLE h = open_regular(name);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = cut_at(h, 0);
+    CloseHandle(h);
+    return ok;
+}
+
+bool file_append(const char* name, const char* p, size_t n)
+{
+    static std::string text;
+    text.clear();
+    for (size_t k = 0; k < n; k++) {
+        if (p[k] == '\n')
+            text += '\r';
+        text += p[k];
+    }
+    HANDLE h = open_regular(name);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = false;
+    LARGE_INTEGER end;
+    if (text.size() <= MAXDWORD && GetFileSizeEx(h, &end) && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) {
+        DWORD put = 0;
+        ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+        // A full disk may take part of it: no torn snapshot stays.
+        if (!ok)
+            cut_at(h, end.QuadPart);
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+FileIn file_open_in(const char* name, FileFault* why)
+{
+    *why = FileFault::None;
+    // Backup semantics let a directory open, so that it is told apart from
+    // a file that cannot be read.
+    HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_READ, SHARE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        *why = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? FileFault::Missing : FileFault::Other;
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!disk_file(h, &info)) {
+        CloseHandle(h);
+        *why = FileFault::NotRegular;
+        return -1;
+    }
+    return reinterpret_cast<FileIn>(h);
+}
+
+long long file_size(FileIn f)
+{
+    LARGE_INTEGER n;
+    return GetFileSizeEx(handle(f), &n) ? n.QuadPart : -1;
+}
+
+long long file_read_at(FileIn f, long long at, char* p, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        OVERLAPPED o = {};
+        const unsigned long long off = static_cast<unsigned long long>(at) + got;
+        o.Offset = static_cast<DWORD>(off);
+        o.OffsetHigh = static_cast<DWORD>(off >> 32);
+        const size_t want = n - got < 1u << 30 ? n - got : 1u << 30;
+        DWORD r = 0;
+        if (!ReadFile(handle(f), p + got, static_cast<DWORD>(want), &r, &o))
+            return GetLastError() == ERROR_HANDLE_EOF ? static_cast<long long>(got) : -1;
+        if (r == 0)
+            break;
+        got += r;
+    }
+    return static_cast<long long>(got);
+}
+
+bool file_same(FileIn a, FileIn b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return GetFileInformationByHandle(handle(a), &ia) && GetFileInformationByHandle(handle(b), &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+void file_close(FileIn f)
+{
+    if (f != -1)
+        CloseHandle(handle(f));
 }

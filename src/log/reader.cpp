@@ -1,0 +1,482 @@
+#include "log/reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// What is wrong, found on the `line`-th line (from 0) of a snapshot.
+enum What {
+    OK,
+    OUT,        // the bytes end (first snapshot only)
+    NO_BAR,     // a line does not start with "|"
+    BAD_FIELD,  // field a is not as "%3d|" prints a value
+    BAD_VALUE,  // field a holds b, outside 0..20
+    SHORT_LINE, // a line of a fields where the first has b
+    LONG_LINE,
+    EOL_DIFF,   // a line break of a bytes, the first line's has b
+    BAD_Y,      // a fields in a line (a > 100: more than 100)
+    BAD_X,      // a lines in a snapshot (a > 100: more than 100)
+    FEWER_LINES,
+    MORE_LINES,
+    NO_END,     // no empty line where the snapshot should end
+};
+
+struct Fault {
+    What what = OK;
+    int line = 0;
+    int a = 0, b = 0;
+};
+
+struct Scan {
+    const char* p;
+    size_t n;
+    size_t o = 0;
+
+    int at(size_t i) const { return i < n ? static_cast<unsigned char>(p[i]) : -1; }
+    // Bytes of the line break at o: "\n" 1, "\r\n" 2, none 0.
+    size_t eol() const { return at(o) == '\n' ? 1 : at(o) == '\r' && at(o + 1) == '\n' ? 2 : 0; }
+};
+
+// The field at s.o, the k-th of its line (from 0), into *v.
+What field(Scan& s, int k, int* v, Fault* f)
+{
+    if (s.o + LOG_FIELD > s.n)
+        return OUT;
+    const int val = log_field(s.p + s.o);
+    f->a = k + 1;
+    if (val == LOG_BAD_FIELD)
+        return BAD_FIELD;
+    if (val < 0 || val > LOG_MAX_VALUE) {
+        f->b = val;
+        return BAD_VALUE;
+    }
+    *v = val;
+    s.o += LOG_FIELD;
+    return OK;
+}
+
+// A line of cells at s.o: "|", y fields and a line break of eol bytes; the
+// values go to v.
+What cells(Scan& s, int y, size_t eol, int* v, Fault* f)
+{
+    if (s.at(s.o) != LOG_SEP)
+        return s.at(s.o) < 0 ? OUT : NO_BAR;
+    s.o++;
+    for (int k = 0; k < y; k++) {
+        if (s.eol()) {
+            f->a = k;
+            f->b = y;
+            return SHORT_LINE;
+        }
+        const What w = field(s, k, &v[k], f);
+        if (w != OK)
+            return w;
+    }
+    const size_t e = s.eol();
+    if (e == 0)
+        return s.at(s.o) < 0 || (s.at(s.o) == '\r' && s.at(s.o + 1) < 0) ? OUT : LONG_LINE;
+    if (e != eol) {
+        f->a = static_cast<int>(e);
+        f->b = static_cast<int>(eol);
+        return EOL_DIFF;
+    }
+    s.o += e;
+    return OK;
+}
+
+// The first snapshot: its first line tells the height and the line break,
+// its empty line the width.
+What first(Scan& s, int* x, int* y, size_t* eol, int (*b)[M_N], Fault* f)
+{
+    f->line = 0;
+    if (s.at(0) != LOG_SEP)
+        return s.at(0) < 0 ? OUT : NO_BAR;
+    s.o = 1;
+    int k = 0;
+    for (; !s.eol(); k++) {
+        if (k == LOG_MAX_Y) {
+            f->a = k + 1;
+            return BAD_Y;
+        }
+        const What w = field(s, k, &b[0][k], f);
+        if (w != OK)
+            return w;
+    }
+    if (k < LOG_MIN_Y) {
+        f->a = k;
+        return BAD_Y;
+    }
+    *y = k;
+    *eol = s.eol();
+    s.o += *eol;
+    for (int i = 1;; i++) {
+        f->line = i;
+        if (const size_t e = s.eol()) {
+            if (e != *eol) {
+                f->a = static_cast<int>(e);
+                f->b = static_cast<int>(*eol);
+                return EOL_DIFF;
+            }
+            if (i < LOG_MIN_X) {
+                f->a = i;
+                return BAD_X;
+            }
+            *x = i;
+            s.o += e;
+            return OK;
+        }
+        if (i == LOG_MAX_X) {
+            f->a = i + 1;
+            return BAD_X;
+        }
+        const What w = cells(s, *y, *eol, b[i], f);
+        if (w != OK)
+            return w;
+    }
+}
+
+// Any other snapshot, in a region of exactly its size.
+What later(Scan& s, int x, int y, size_t eol, int (*b)[M_N], Fault* f)
+{
+    for (int i = 0; i < x; i++) {
+        f->line = i;
+        if (s.eol())
+            return FEWER_LINES;
+        const What w = cells(s, y, eol, b[i], f);
+        if (w != OK)
+            return w == OUT ? LONG_LINE : w;
+    }
+    f->line = x;
+    const size_t e = s.eol();
+    if (e == eol)
+        return OK;
+    f->a = static_cast<int>(e);
+    f->b = static_cast<int>(eol);
+    return e ? EOL_DIFF : s.at(s.o) == LOG_SEP ? MORE_LINES : NO_END;
+}
+
+const char* eol_name(int e) { return e == 2 ? "CRLF" : "LF"; }
+
+std::string text(const Fault& f)
+{
+    char t[160] = "";
+    switch (f.what) {
+    case OUT: return "文件在第一个快照写完之前就结束了";
+    case NO_BAR: return "行首不是“|”";
+    case BAD_FIELD: std::snprintf(t, sizeof t, "第 %d 个字段不是“%%3d|”的格式", f.a); break;
+    case BAD_VALUE: std::snprintf(t, sizeof t, "第 %d 个字段的值 %d 不在 0~%d 之间", f.a, f.b, LOG_MAX_VALUE); break;
+    case SHORT_LINE: std::snprintf(t, sizeof t, "这一行只有 %d 个字段，第 1 行有 %d 个", f.a, f.b); break;
+    case LONG_LINE: return "这一行比第 1 行长";
+    case EOL_DIFF: std::snprintf(t, sizeof t, "行尾是 %s，第 1 行的是 %s", eol_name(f.a), eol_name(f.b)); break;
+    case BAD_Y:
+        if (f.a > LOG_MAX_Y)
+            std::snprintf(t, sizeof t, "一行超过 %d 个字段：井的高度不在 %d~%d 之间", LOG_MAX_Y, LOG_MIN_Y, LOG_MAX_Y);
+        else
+            std::snprintf(t, sizeof t, "一行只有 %d 个字段：井的高度不在 %d~%d 之间", f.a, LOG_MIN_Y, LOG_MAX_Y);
+        break;
+    case BAD_X:
+        if (f.a > LOG_MAX_X)
+            std::snprintf(t, sizeof t, "快照超过 %d 行：井的宽度不在 %d~%d 之间", LOG_MAX_X, LOG_MIN_X, LOG_MAX_X);
+        else
+            std::snprintf(t, sizeof t, "快照只有 %d 行：井的宽度不在 %d~%d 之间", f.a, LOG_MIN_X, LOG_MAX_X);
+        break;
+    case FEWER_LINES: return "这里是空行：这个快照的行数比第一个快照少";
+    case MORE_LINES: return "这里应是快照结尾的空行：这个快照的行数比第一个快照多";
+    case NO_END: return "这里应是快照结尾的空行";
+    case OK: break;
+    }
+    return t;
+}
+
+std::string at_line(const std::string& name, long long line, const std::string& what)
+{
+    return name + ":" + std::to_string(line) + ": " + what;
+}
+
+// Checksum of bytes (FNV-1a).
+unsigned long long fnv(const char* p, size_t n)
+{
+    unsigned long long h = 1469598103934665603ULL;
+    for (size_t k = 0; k < n; k++)
+        h = (h ^ static_cast<unsigned char>(p[k])) * 1099511628211ULL;
+    return h;
+}
+
+// Whether snapshot b is a spawn's, given the one before it, a. A move or
+// turn clears the piece's four cells and stamps four; a spawn stamps four
+// more, after row removal took X-2 cells a row (less what row 1 held, as it
+// is copied down but never emptied) and shifted the rows above.
+// Limit: a spawn whose row removal took exactly four cells in all and
+// changed no more than four cells' values looks like a move.
+bool spawned(const int (*a)[M_N], const int (*b)[M_N], int x, int y)
+{
+    int na = 0, nb = 0, diff = 0;
+    for (int i = 0; i < x; i++)
+        for (int j = 0; j < y; j++) {
+            na += a[i][j] > 0 && a[i][j] < WALL;
+            nb += b[i][j] > 0 && b[i][j] < WALL;
+            diff += a[i][j] != b[i][j];
+        }
+    return na != nb || diff > 8;
+}
+
+// Counts kept for jumps; beyond it, every other one goes and the spacing
+// doubles.
+const size_t MAX_MARKS = 4096;
+// Bytes read at once when stepping through a file: one read a snapshot
+// would cost more than checking it.
+const size_t RUN = 64 * 1024;
+
+} // namespace
+
+LogReader::~LogReader() { close(); }
+
+void LogReader::close()
+{
+    file_close(file_);
+    file_ = -1;
+    bytes_ = nullptr;
+    x_ = y_ = 0;
+    count_ = 0;
+    cut_ = false;
+    checked_ = 0;
+    run_n_ = 0;
+    at_ = -1;
+}
+
+bool LogReader::open(const char* name, std::string* fault)
+{
+    close();
+    FileFault why;
+    const FileIn f = file_open_in(name, &why);
+    if (f == -1) {
+        *fault = std::string(name) + ": " +
+                 (why == FileFault::Missing      ? "没有这个文件"
+                  : why == FileFault::NotRegular ? "不是普通文件（目录、FIFO 或设备），不读"
+                                                 : "无法打开");
+        return false;
+    }
+    file_ = f;
+    return start(name, fault);
+}
+
+bool LogReader::open_bytes(const char* name, const std::string* bytes, std::string* fault)
+{
+    close();
+    bytes_ = bytes;
+    return start(name, fault);
+}
+
+long long LogReader::size_now()
+{
+    return bytes_ ? static_cast<long long>(bytes_->size()) : file_size(file_);
+}
+
+bool LogReader::bytes_at(long long at, char* p, size_t n)
+{
+    if (bytes_) {
+        if (at < 0 || static_cast<unsigned long long>(at) + n > bytes_->size())
+            return false;
+        std::memcpy(p, bytes_->data() + at, n);
+        return true;
+    }
+    return file_read_at(file_, at, p, n) == static_cast<long long>(n);
+}
+
+bool LogReader::start(const char* name, std::string* fault)
+{
+    name_ = name;
+    marks_.assign(1, 0);
+    step_ = 64;
+    const long long size = size_now();
+    if (size < 0) {
+        *fault = name_ + ": 无法读取";
+        return false;
+    }
+    if (size == 0) {
+        *fault = name_ + ": 文件是空的";
+        return false;
+    }
+    // Enough for the largest first snapshot and the first byte after it.
+    const size_t most = (LOG_MAX_X + 1) * (log_line(LOG_MAX_Y) + 2) + 2;
+    buf_.resize(static_cast<size_t>(std::min<long long>(size, static_cast<long long>(most))));
+    if (!bytes_at(0, buf_.data(), buf_.size())) {
+        *fault = name_ + ": 无法读取";
+        return false;
+    }
+    if (!cur_) {
+        cur_.reset(new Board[M_N]);
+        tmp_.reset(new Board[M_N]);
+    }
+    Scan s{buf_.data(), buf_.size()};
+    Fault f;
+    int x = 0, y = 0;
+    size_t eol = 1;
+    f.what = first(s, &x, &y, &eol, cur_.get(), &f);
+    if (f.what != OK) {
+        long long line = f.line + 1;
+        if (f.what == OUT) {
+            // The bytes read are the whole file: its last line.
+            line = std::count(buf_.begin(), buf_.end(), '\n') + (buf_.back() != '\n');
+        }
+        *fault = at_line(name_, line, text(f));
+        return false;
+    }
+    x_ = x;
+    y_ = y;
+    eol_ = eol;
+    snap_ = log_snapshot(x, y, eol);
+    buf_.resize(snap_);
+    count_ = static_cast<long>(size / static_cast<long long>(snap_));
+    cut_ = size % static_cast<long long>(snap_) != 0;
+    checked_ = 1;
+    at_ = 0;
+    at_pieces_ = 0;
+    last_ = sum(count_ - 1);
+    return true;
+}
+
+const char* LogReader::snapshot_at(long k)
+{
+    const long long at = static_cast<long long>(k) * static_cast<long long>(snap_);
+    if (bytes_)
+        return at + snap_ <= bytes_->size() ? bytes_->data() + at : nullptr;
+    if (k < run_from_ || k >= run_from_ + run_n_) {
+        // Stepping back reads the run that ends at k, else the one from k;
+        // in a file cut shorter since, k alone.
+        const long per = static_cast<long>(std::max<size_t>(1, RUN / snap_));
+        run_from_ = k < run_from_ ? std::max(0L, k - per + 1) : k;
+        run_n_ = std::min(per, count_ - run_from_);
+        run_.resize(static_cast<size_t>(run_n_) * snap_);
+        const long long from = static_cast<long long>(run_from_) * static_cast<long long>(snap_);
+        if (!bytes_at(from, run_.data(), run_.size())) {
+            run_from_ = k;
+            run_n_ = bytes_at(at, run_.data(), snap_) ? 1 : 0;
+            if (run_n_ == 0)
+                return nullptr;
+        }
+    }
+    return run_.data() + static_cast<size_t>(k - run_from_) * snap_;
+}
+
+unsigned long long LogReader::sum(long k)
+{
+    if (!bytes_at(static_cast<long long>(k) * static_cast<long long>(snap_), buf_.data(), snap_))
+        return 0;
+    return fnv(buf_.data(), snap_);
+}
+
+long long LogReader::lines_before(long k)
+{
+    // Snapshots read whole have x_ + 1 lines each; past them, the lines are
+    // counted.
+    const long from = std::min(k, checked_);
+    long long lines = static_cast<long long>(from) * (x_ + 1);
+    for (long j = from; j < k; j++) {
+        const char* p = snapshot_at(j);
+        if (!p)
+            break;
+        lines += std::count(p, p + snap_, '\n');
+    }
+    return lines;
+}
+
+bool LogReader::load(long k, Board* b, std::string* fault)
+{
+    if (k < 0 || k >= count_) {
+        *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
+        return false;
+    }
+    const char* p = snapshot_at(k);
+    if (!p) {
+        *fault = name_ + ": 第 " + std::to_string(k + 1) + " 个快照已不在文件里：文件变短了（新的一局开始了？）";
+        return false;
+    }
+    Scan s{p, snap_};
+    Fault f;
+    f.what = later(s, x_, y_, eol_, b, &f);
+    if (f.what != OK) {
+        const std::string what = text(f);
+        *fault = at_line(name_, lines_before(k) + f.line + 1, what);
+        return false;
+    }
+    if (k == checked_)
+        checked_++;
+    return true;
+}
+
+bool LogReader::read(long k, int board[][M_N], std::string* fault) { return load(k, board, fault); }
+
+LogReader::Change LogReader::refresh()
+{
+    if (count_ == 0)
+        return Same; // not open
+    run_n_ = 0;
+    if (!bytes_) {
+        FileFault why;
+        const FileIn now = file_open_in(name_.c_str(), &why);
+        const bool same = now != -1 && file_same(now, file_);
+        file_close(now);
+        if (!same)
+            return Emptied;
+    }
+    const long long size = size_now();
+    if (size < static_cast<long long>(count_) * static_cast<long long>(snap_) || sum(count_ - 1) != last_)
+        return Emptied;
+    const long n = static_cast<long>(size / static_cast<long long>(snap_));
+    cut_ = size % static_cast<long long>(snap_) != 0;
+    if (n == count_)
+        return Same;
+    count_ = n;
+    last_ = sum(count_ - 1);
+    return Grew;
+}
+
+void LogReader::mark(long k)
+{
+    if (k % step_ != 0 || static_cast<size_t>(k / step_) != marks_.size())
+        return;
+    marks_.push_back(at_pieces_);
+    if (marks_.size() < MAX_MARKS)
+        return;
+    for (size_t i = 0; 2 * i < marks_.size(); i++)
+        marks_[i] = marks_[2 * i];
+    marks_.resize((marks_.size() + 1) / 2);
+    step_ *= 2;
+}
+
+long LogReader::pieces(long k, std::string* fault)
+{
+    if (k < 0 || k >= count_) {
+        *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
+        return -1;
+    }
+    // The cheapest start: the snapshot counted last, on either side, or the
+    // nearest mark before k.
+    const long near = std::min(k / step_, static_cast<long>(marks_.size()) - 1) * step_;
+    const long from_mark = k - near + 1;
+    const long from_here = at_ < 0 ? from_mark + 1 : at_ <= k ? k - at_ : at_ - k;
+    if (from_mark < from_here) {
+        if (!load(near, cur_.get(), fault))
+            return -1;
+        at_ = near;
+        at_pieces_ = marks_[static_cast<size_t>(near / step_)];
+    }
+    while (at_ < k) {
+        if (!load(at_ + 1, tmp_.get(), fault))
+            return -1;
+        at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+        std::swap(cur_, tmp_);
+        mark(++at_);
+    }
+    while (at_ > k) {
+        if (!load(at_ - 1, tmp_.get(), fault))
+            return -1;
+        at_pieces_ -= spawned(tmp_.get(), cur_.get(), x_, y_);
+        std::swap(cur_, tmp_);
+        at_--;
+    }
+    return at_pieces_;
+}

@@ -1,0 +1,86 @@
+// Reads a board log back, for a viewer that steps through a game. Opening
+// looks at the first snapshot only: every snapshot of a file has its size,
+// so the others are found by their offset, and each is read and checked
+// when it is asked for. Memory stays bounded whatever the file's size.
+//
+// A file at fault gives one line of text: the file's name, the line and
+// what is wrong there ("data.txt:12: ..."), or the name and what is wrong
+// with the whole file.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/file.h"
+#include "log/format.h"
+
+class LogReader {
+public:
+    enum Change { Same, Grew, Emptied };
+
+    LogReader() = default;
+    ~LogReader();
+    LogReader(const LogReader&) = delete;
+    LogReader& operator=(const LogReader&) = delete;
+
+    // Opens the file and checks its first snapshot; false with the fault.
+    bool open(const char* name, std::string* fault);
+    // The same over the bytes of `*bytes`, which refresh() looks at again;
+    // `name` is what faults call them.
+    bool open_bytes(const char* name, const std::string* bytes, std::string* fault);
+
+    int width() const { return x_; }  // X, walls included
+    int height() const { return y_; } // Y, floor included
+    bool crlf() const { return eol_ == 2; }
+    long count() const { return count_; } // complete snapshots
+    bool cut_short() const { return cut_; } // part of one more follows them
+
+    // Snapshot k (0..count()-1) into board[x][y], checked as it is read.
+    bool read(long k, int board[][M_N], std::string* fault);
+
+    // Looks at the file again. Grew: more complete snapshots are there.
+    // Emptied: the file was emptied, shortened, rewritten or replaced (a
+    // new game began); the reader stays as it was, and open() follows the
+    // new game.
+    Change refresh();
+
+    // Pieces spawned up to snapshot k, -1 with the fault. Stepping to the
+    // next or previous snapshot reads one; a jump starts from the nearest
+    // place already counted.
+    long pieces(long k, std::string* fault);
+
+private:
+    using Board = int[M_N];
+    bool start(const char* name, std::string* fault);
+    void close();
+    long long size_now();
+    bool bytes_at(long long at, char* p, size_t n);
+    const char* snapshot_at(long k);
+    bool load(long k, Board* b, std::string* fault);
+    long long lines_before(long k);
+    unsigned long long sum(long k);
+    void mark(long k);
+
+    std::string name_;
+    FileIn file_ = -1;
+    const std::string* bytes_ = nullptr;
+    int x_ = 0, y_ = 0;
+    size_t eol_ = 1;
+    size_t snap_ = 0; // bytes of a snapshot
+    long count_ = 0;
+    bool cut_ = false;
+    long checked_ = 0;             // snapshots 0..checked_-1 were read whole
+    unsigned long long last_ = 0;  // checksum of the last complete snapshot
+    std::vector<char> buf_;
+    // Whole snapshots read at once, for stepping through the file.
+    std::vector<char> run_;
+    long run_from_ = 0, run_n_ = 0;
+
+    // Counting pieces: the board of snapshot at_ and its count, and the
+    // counts at every step_-th snapshot so far, thinned out as they grow.
+    std::unique_ptr<Board[]> cur_, tmp_;
+    long at_ = -1, at_pieces_ = 0;
+    long step_ = 0;
+    std::vector<long> marks_;
+};

@@ -1,0 +1,113 @@
+// The board log's reader over any bytes: what it counts agrees with the
+// bytes; every snapshot it accepts holds board values and is what the
+// writer writes for them; a fault is one line naming a line of the file;
+// pieces are counted alike stepping forward and back; a file read as it
+// grows, or rewritten, is seen as such.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "log/format.h"
+#include "log/reader.h"
+
+namespace {
+
+const uint8_t* fuzz_data;
+size_t fuzz_size;
+
+long long lines(const std::string& s)
+{
+    long long n = 0;
+    for (char c : s)
+        n += c == '\n';
+    return n + (!s.empty() && s.back() != '\n');
+}
+
+// "data.txt:N: what" with N a line of s; only an empty file has no line.
+void check_fault(const std::string& f, const std::string& s)
+{
+    FUZZ_CHECK(f.rfind("data.txt:", 0) == 0 && f.find('\n') == std::string::npos);
+    if (f[9] == ' ') {
+        FUZZ_CHECK(s.empty());
+        return;
+    }
+    char* end = nullptr;
+    const long long n = std::strtoll(f.c_str() + 9, &end, 10);
+    FUZZ_CHECK(*end == ':' && end[1] == ' ' && end[2] != '\0');
+    FUZZ_CHECK(n >= 1 && n <= lines(s));
+}
+
+std::string written(const int (*b)[M_N], int x, int y, bool crlf)
+{
+    static char p[LOG_MAX_SNAPSHOT];
+    std::string w(p, log_put(p, b, x, y));
+    for (size_t k = 0; crlf && (k = w.find('\n', k)) != std::string::npos; k += 2)
+        w.insert(k, "\r");
+    return w;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz_data = data;
+    fuzz_size = size;
+    const std::string s(reinterpret_cast<const char*>(data), size);
+    LogReader r;
+    std::string fault;
+    if (!r.open_bytes("data.txt", &s, &fault)) {
+        check_fault(fault, s);
+        return 0;
+    }
+    const int x = r.width(), y = r.height();
+    FUZZ_CHECK(x >= LOG_MIN_X && x <= LOG_MAX_X && y >= LOG_MIN_Y && y <= LOG_MAX_Y);
+    const size_t eol = r.crlf() ? 2 : 1;
+    const size_t snap = log_snapshot(x, y, eol);
+    FUZZ_CHECK(s.find('\n') == log_line(y) + eol - 1);
+    FUZZ_CHECK(r.count() == static_cast<long>(size / snap) && r.cut_short() == (size % snap != 0));
+
+    static int b[M_N][M_N];
+    for (long k = 0; k < r.count(); k++) {
+        if (!r.read(k, b, &fault)) {
+            FUZZ_CHECK(k > 0); // the first was checked when opened
+            check_fault(fault, s);
+            continue;
+        }
+        for (int i = 0; i < x; i++)
+            for (int j = 0; j < y; j++)
+                FUZZ_CHECK(b[i][j] >= 0 && b[i][j] <= WALL);
+        FUZZ_CHECK(written(b, x, y, r.crlf()) == s.substr(static_cast<size_t>(k) * snap, snap));
+    }
+
+    // Pieces: none at first, one more at most per snapshot, the same
+    // counted backward.
+    std::vector<long> ahead;
+    for (long k = 0; k < r.count(); k++) {
+        const long n = r.pieces(k, &fault);
+        if (n < 0) {
+            check_fault(fault, s);
+            break;
+        }
+        FUZZ_CHECK(k == 0 ? n == 0 : n - ahead.back() == 0 || n - ahead.back() == 1);
+        ahead.push_back(n);
+    }
+    for (long k = static_cast<long>(ahead.size()) - 1; k >= 0; k--)
+        FUZZ_CHECK(r.pieces(k, &fault) == ahead[static_cast<size_t>(k)]);
+
+    // Read while it grows: a part of it first, then the whole.
+    InputRng rng(data, size, 3);
+    std::string part = s.substr(0, rng.below(size + 1));
+    LogReader g;
+    if (g.open_bytes("data.txt", &part, &fault)) {
+        FUZZ_CHECK(g.width() == x && g.height() == y && g.crlf() == r.crlf());
+        const long before = g.count();
+        part = s;
+        FUZZ_CHECK(g.refresh() == (r.count() > before ? LogReader::Grew : LogReader::Same));
+        FUZZ_CHECK(g.count() == r.count() && g.cut_short() == r.cut_short());
+        // Any byte of the last snapshot counted changed: a new game.
+        part[(static_cast<size_t>(g.count()) - 1) * snap + rng.below(snap)] ^= 1;
+        FUZZ_CHECK(g.refresh() == LogReader::Emptied && g.count() == r.count());
+    }
+    return 0;
+}
