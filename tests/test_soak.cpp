@@ -6,14 +6,17 @@
 // DROPIX_SOAK_SEED=n replays the one session seeded n (printed on failure);
 // DROPIX_SOAK_BASE=n starts the run at base seed n (default: a fixed one, so
 // that a red run recurs; "random" for a new one each run);
-// DROPIX_SOAK_SESSIONS=n sets how many sessions run.
+// DROPIX_SOAK_SESSIONS=n sets how many sessions run, and =n/d that share of
+// the default count (1/4: a quarter).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -580,6 +583,33 @@ uint32_t env_or(const char* name, uint32_t fallback)
     return v && *v ? static_cast<uint32_t>(std::strtoul(v, nullptr, 0)) : fallback;
 }
 
+constexpr uint32_t SOAK_SESSIONS = 1600;
+
+// A count, or a share n/d of the default, rounded up so that a small share
+// still plays; 0 for anything else, which the soak refuses.
+uint32_t sessions_of(const char* v, uint32_t dflt)
+{
+    if (!v || !*v)
+        return dflt;
+    // strtoull would take a sign or spaces.
+    const auto number = [](const char*& p, unsigned long long& n) {
+        if (!std::isdigit(static_cast<unsigned char>(*p)))
+            return false;
+        char* end;
+        n = std::strtoull(p, &end, 10);
+        p = end;
+        return n <= UINT32_MAX;
+    };
+    unsigned long long n, d;
+    if (!number(v, n))
+        return 0;
+    if (*v == '\0')
+        return static_cast<uint32_t>(n);
+    if (*v++ != '/' || !number(v, d) || *v != '\0' || d == 0 || n > d)
+        return 0;
+    return static_cast<uint32_t>((dflt * n + d - 1) / d);
+}
+
 } // namespace
 
 class Soak : public GameTest {};
@@ -591,7 +621,9 @@ TEST_F(Soak, WholeGamesKeepBoardLogAndScreenInAgreement)
     const uint32_t base = replay ? env_or("DROPIX_SOAK_SEED", 0)
                           : asked && std::strcmp(asked, "random") == 0 ? std::random_device{}()
                                                                      : env_or("DROPIX_SOAK_BASE", 20261208);
-    const uint32_t sessions = replay ? 1 : env_or("DROPIX_SOAK_SESSIONS", 1600);
+    const char* asked_n = std::getenv("DROPIX_SOAK_SESSIONS");
+    const uint32_t sessions = replay ? 1 : sessions_of(asked_n, SOAK_SESSIONS);
+    ASSERT_GT(sessions, 0u) << "DROPIX_SOAK_SESSIONS=" << asked_n << ": give a count, or a share such as 1/4";
     std::printf("soak: base seed %" PRIu32 ", %" PRIu32 " sessions\n", base, sessions);
     std::fflush(stdout);
     Figures fig;
@@ -621,4 +653,17 @@ TEST_F(Soak, WholeGamesKeepBoardLogAndScreenInAgreement)
         EXPECT_GT(fig.games, 0);
         EXPECT_GT(fig.rows, 0) << "no row was ever cleared: the score was never put to the test";
     }
+}
+
+TEST(SoakSessions, CountOrShareOfTheDefault)
+{
+    EXPECT_EQ(sessions_of(nullptr, 1600), 1600u);
+    EXPECT_EQ(sessions_of("", 1600), 1600u);
+    EXPECT_EQ(sessions_of("37", 1600), 37u);
+    EXPECT_EQ(sessions_of("1/4", 1600), 400u);
+    EXPECT_EQ(sessions_of("1/3", 1600), 534u);
+    EXPECT_EQ(sessions_of("1/100000", 1600), 1u);
+    EXPECT_EQ(sessions_of("4/4", 1600), 1600u);
+    for (const char* bad : {"abc", "1/0", "5/4", "1/", "/4", "40x", "1/4x", "-1/4", " 7", "+7", "99999999999"})
+        EXPECT_EQ(sessions_of(bad, 1600), 0u) << bad;
 }
