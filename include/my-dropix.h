@@ -10,6 +10,8 @@
 // f_ reset or first.
 #pragma once
 
+#include <string>
+
 constexpr int M_N = 100;   // board is M_N x M_N cells; bounds both well sizes
 constexpr int WALL = 20;   // board value of a wall or floor cell
 constexpr int N_CODE = 19; // shape codes are 1..N_CODE; 0 is no shape
@@ -109,6 +111,11 @@ void hollo();            // the splash: banner and rules
 void s_m();              // the side panel
 void d_fs();             // the score and speed lines of the side panel
 void f_ck();             // waits for a terminal large enough for the well, then plays
+void w_ck(int need_c, int need_r); // waits for a terminal of need_c x need_r, then plays
+
+// The board log's viewer
+bool hf_open(const char* name, std::string* fault); // opens a board log; false with what is wrong
+int hf_main();           // shows the opened log snapshot by snapshot; the exit status
 
 // Board log
 void f_d();              // empties data.txt

@@ -229,7 +229,9 @@ TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
         {"\x1b[D", Key::Left, 3},     {"\x1bOA", Key::Up, 3},       {"\x1bOD", Key::Left, 3},
         {" ", Key::Space, 1},         {"a", Key::Other, 1},         {"\x1b[15~", Key::Other, 5},
         {"\x1b[1;5A", Key::Other, 6}, {"\x1bOP", Key::Other, 3},    {"\xe4\xb8\xad", Key::Other, 3},
-        {"\x1b\x1b[A", Key::Other, 1}, {"\x1bx", Key::Other, 2},    {"\xff", Key::Other, 1},
+        {"\x1b\x1b[A", Key::Quit, 1}, {"\x1bx", Key::Other, 2},    {"q", Key::Quit, 1},
+        {"\x1b[H", Key::Home, 3},     {"\x1b[1~", Key::Home, 4},   {"\x1bOH", Key::Home, 3},
+        {"\x1b[F", Key::End, 3},      {"\x1b[4~", Key::End, 4},    {"\x1b[8~", Key::End, 4},    {"\xff", Key::Other, 1},
         {"\xe4" "a", Key::Other, 1},  {"\xe0\x80\x80", Key::Other, 1}, {"\xed\xa0\x80", Key::Other, 1},
         {"\xf4\x90\x80\x80", Key::Other, 1}, {"\xc0\xaf", Key::Other, 1}, {"\xf0\x9f\x98\x80", Key::Other, 4},  {"\x1b[\x1b[A", Key::Other, 2}, {"\r", Key::Other, 1},
     };
@@ -242,7 +244,7 @@ TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
     for (const char* part : {"\x1b", "\x1b[", "\x1bO", "\x1b[1;", "\xe4\xb8"}) {
         EXPECT_EQ(d(part).key, Key::None);
         KeyRead k = d(part, true);
-        EXPECT_EQ(k.key, Key::Other);
+        EXPECT_EQ(k.key, std::strlen(part) == 1 ? Key::Quit : Key::Other) << part + 1; // a lone Esc
         // A sequence cut short goes whole; broken UTF-8 byte by byte.
         EXPECT_EQ(k.used, part[0] == '\x1b' ? std::strlen(part) : 1u);
     }

@@ -6,9 +6,10 @@
 
 #include <string_view>
 
-// Keys as the game tells them apart; every other key is Other. Small is no
-// key: in play, the terminal has become smaller than the game needs.
-enum class Key { None, Left, Right, Up, Down, Space, Other, Small };
+// Keys as the game and the log's viewer tell them apart; every other key is
+// Other. Quit is q or a lone Esc. Small is no key: in play, the terminal has
+// become smaller than the screen needs.
+enum class Key { None, Left, Right, Up, Down, Space, Home, End, Quit, Other, Small };
 
 // What read_int() found.
 constexpr int ANSWER = 1;  // a number in int range

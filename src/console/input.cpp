@@ -24,9 +24,16 @@ KeyRead csi(const unsigned char* p, size_t n, bool final)
                 case 'B': return key(Key::Down, 3);
                 case 'C': return key(Key::Right, 3);
                 case 'D': return key(Key::Left, 3);
+                case 'H': return key(Key::Home, 3);
+                case 'F': return key(Key::End, 3);
                 default: break;
                 }
             }
+            // Home and End as the VT220 and rxvt send them.
+            if (k == 3 && b == '~' && (p[2] == '1' || p[2] == '7'))
+                return key(Key::Home, 4);
+            if (k == 3 && b == '~' && (p[2] == '4' || p[2] == '8'))
+                return key(Key::End, 4);
             return key(Key::Other, k + 1);
         }
         return key(Key::Other, k); // broken sequence: the byte starts a new key
@@ -46,6 +53,8 @@ KeyRead ss3(const unsigned char* p, size_t n, bool final)
     case 'B': return key(Key::Down, 3);
     case 'C': return key(Key::Right, 3);
     case 'D': return key(Key::Left, 3);
+    case 'H': return key(Key::Home, 3);
+    case 'F': return key(Key::End, 3);
     default: break;
     }
     return key(Key::Other, p[2] >= 0x40 && p[2] <= 0x7e ? 3 : 2);
@@ -88,18 +97,22 @@ KeyRead decode_key(const unsigned char* p, size_t n, bool final)
         return more();
     if (p[0] == ' ')
         return key(Key::Space, 1);
+    if (p[0] == 'q' || p[0] == 'Q')
+        return key(Key::Quit, 1);
     if (p[0] >= 0x80)
         return utf8(p, n, final);
     if (p[0] != 0x1b)
         return key(Key::Other, 1);
     if (n == 1)
-        return final ? key(Key::Other, 1) : more();
+        return final ? key(Key::Quit, 1) : more();
     if (p[1] == '[')
         return csi(p, n, final);
     if (p[1] == 'O')
         return ss3(p, n, final);
     // Alt with a printable key is one key; anything else leaves a lone Esc.
-    return key(Key::Other, p[1] >= 0x20 && p[1] <= 0x7e ? 2 : 1);
+    if (p[1] >= 0x20 && p[1] <= 0x7e)
+        return key(Key::Other, 2);
+    return key(Key::Quit, 1);
 }
 
 NumRead parse_int(const char* p, size_t n)

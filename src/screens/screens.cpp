@@ -56,12 +56,18 @@ void s_m()
 }
 
 // Waits until the terminal is large enough for the well and the side panel,
-// or the player presses a key to go on anyway; then plays on it. In play,
-// the console keeps the picture meanwhile and paints it again after.
+// or the player presses a key to go on anyway; then plays on it.
 void f_ck()
 {
     // The longest side-panel text, the next-piece label, takes 10 columns.
-    const int need_c = 2 * X + 2 + 10, need_r = Y + 1;
+    w_ck(2 * X + 2 + 10, Y + 1);
+}
+
+// Waits until the terminal has need_c columns and need_r rows, or the player
+// presses a key to go on anyway; then plays on it. In play, the console
+// keeps the picture meanwhile and paints it again after.
+void w_ck(int need_c, int need_r)
+{
     int c, r;
     while (con->size(&c, &r) && (c < need_c || r < need_r)) {
         con->ask();
