@@ -1,5 +1,7 @@
 #include "e2e_play.h"
 
+#include "log/format.h"
+
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <termios.h>
@@ -83,6 +85,24 @@ bool drop_until(PtyGame& g, const std::function<bool()>& over)
 bool play_to_end(PtyGame& g, int h)
 {
     return drop_until(g, [&] { return g.screen.row(h).rfind(PAUSE_PROMPT, 0) == 0 || g.screen.contains(END_PROMPT); });
+}
+
+std::string a_log(int w, int h, int n)
+{
+    static int b[M_N][M_N];
+    static char buf[LOG_MAX_SNAPSHOT];
+    std::string log;
+    for (int k = 0; k < n; k++) {
+        std::memset(b, 0, sizeof b);
+        for (int x = 0; x < w; x++)
+            for (int y = 0; y < h; y++)
+                b[x][y] = x == 0 || x == w - 1 || y == h - 1 ? WALL : 0;
+        const int top = k % (h - 2);
+        for (const auto& c : SH[19].c)
+            b[w / 2 - 1 + c[0]][top + c[1]] = 19;
+        log.append(buf, log_put(buf, b, w, h));
+    }
+    return log;
 }
 
 void to_end_prompt(PtyGame& g, int h)

@@ -29,3 +29,6 @@ bool drop_until(PtyGame& g, const std::function<bool()>& over);
 bool play_to_end(PtyGame& g, int h);
 // From play to the end screen's question.
 void to_end_prompt(PtyGame& g, int h);
+// A board log of n snapshots of a w x h well: its walls, and a square that
+// falls one row a snapshot.
+std::string a_log(int w, int h, int n);

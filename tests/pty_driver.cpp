@@ -124,7 +124,11 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
             // whatever this process was started with.
             for (int sig = 1; sig < NSIG; sig++)
                 ::signal(sig, SIG_DFL);
-            execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(prog.c_str())};
+            for (const std::string& a : o.args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(prog.c_str(), argv.data());
             _exit(127);
         }
         shell(tty, game, o.background, sfd[1]);

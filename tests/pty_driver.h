@@ -22,6 +22,7 @@ public:
         bool stdin_pipe = false;   // feed standard input from a pipe instead
         std::string stdout_file;   // send standard output to a file instead
         std::string program;       // default: the game
+        std::vector<std::string> args; // given to the program
         bool background = false;   // started as with `&`
     };
 

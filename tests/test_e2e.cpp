@@ -5,9 +5,37 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "e2e_play.h"
+#include "log/reader.h"
+#include "my-dropix.h"
+
+namespace {
+
+const char RIGHT[] = "\x1b[C";
+const char UP[] = "\x1b[A";
+
+// The viewer shows snapshot k of the log: its number, and every cell of the
+// well in the colour of what it holds.
+void expect_shows(PtyGame& g, LogReader& log, long k)
+{
+    static int b[M_N][M_N];
+    std::string why;
+    ASSERT_TRUE(log.read(k, b, &why)) << why;
+    const int w = log.width(), h = log.height();
+    const std::string step = "第 " + std::to_string(k + 1) + " / " + std::to_string(log.count()) + " 步";
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.row(2, 2 * (w + 1)) == step; })) << step;
+    for (int x = 0; x < w; x++)
+        for (int y = 0; y < h; y++) {
+            const int v = b[x][y];
+            EXPECT_EQ(g.screen.glyph(2 * x, y), v == WALL ? 15 : v == 0 ? -1 : s_ys(v)) << x << "," << y << " of " << k;
+        }
+}
+
+} // namespace
 
 
 TEST(E2E, WholeGamesWithRestartEndWithStatusZeroAndTheTerminalBack)
@@ -323,4 +351,96 @@ TEST(E2E, AStoppedGameContinuedInTheBackgroundStopsAgainAndKillEndsIt)
         EXPECT_EQ(g.raw, before);
         ctrl_z ? expect_terminal_back(g) : expect_modes_back(g, modes);
     }
+}
+
+TEST(E2E, ALoggedGameReplaysTheBoardsItLogged)
+{
+    char tmpl[] = "/tmp/dropix-replay-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    {
+        PtyGame::Options o;
+        o.cwd = dir;
+        PtyGame g(o);
+        ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 1));
+        ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
+        g.type("0\n");
+        ASSERT_EQ(g.wait_exit(), 0);
+    }
+    LogReader log;
+    std::string why;
+    ASSERT_TRUE(log.open((dir + "/data.txt").c_str(), &why)) << why;
+    const long last = log.count() - 1;
+    ASSERT_GT(last, 10);
+    PtyGame::Options o;
+    o.cwd = dir;
+    o.args = {"--replay"};
+    PtyGame g(o);
+    // It opens paused on the walls; steps go one snapshot each way.
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, 0));
+    EXPECT_TRUE(g.screen.contains("已暂停"));
+    g.type(std::string(RIGHT) + RIGHT + RIGHT);
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, 3));
+    g.type(LEFT);
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, 2));
+    g.type("\x1b[F");
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, last));
+    g.type("\x1b[H");
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, 0));
+    // Played at the fastest, it stops at the last snapshot and waits there.
+    g.type(std::string(UP) + UP + UP + UP + UP + " ");
+    ASSERT_TRUE(g.wait_text("每秒 60 步  播放中"));
+    ASSERT_NO_FATAL_FAILURE(expect_shows(g, log, last));
+    ASSERT_TRUE(g.wait_text("每秒 60 步  已暂停"));
+    g.type("q");
+    EXPECT_EQ(g.wait_exit(), 0);
+    expect_terminal_back(g);
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+
+TEST(E2E, TheViewerFollowsAGrowingLogAndMindsTheTerminalAsTheGameDoes)
+{
+    char tmpl[] = "/tmp/dropix-replay-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, file = dir + "/data.txt";
+    std::ofstream(file, std::ios::binary) << a_log(20, 20, 5);
+    PtyGame::Options o;
+    o.cwd = dir;
+    o.args = {"--replay"};
+    o.cols = 60; // the well and the panel take 66
+    o.rows = 30;
+    PtyGame g(o);
+    ASSERT_TRUE(g.wait_text("窗口太小：本局需要至少 66 列、21 行"));
+    g.resize(100, 30);
+    ASSERT_TRUE(g.wait_text("第 1 / 5 步"));
+    g.type(RIGHT);
+    ASSERT_TRUE(g.wait_text("第 2 / 5 步"));
+    g.type("\x1a");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
+    EXPECT_TRUE(g.modes().c_lflag & ICANON);
+    g.fg();
+    ASSERT_TRUE(g.wait_for([](const Screen& s) {
+        return s.altscreen() && s.contains("第 2 / 5 步") && s.glyph(38, 19) == 15 && s.glyph(20, 1) == 14;
+    }));
+    // A game still being played: End shows what was added since.
+    std::ofstream(file, std::ios::binary | std::ios::app) << a_log(20, 20, 2);
+    g.type("\x1b[F");
+    ASSERT_TRUE(g.wait_text("第 7 / 7 步"));
+    // Emptied for a new game: said so, and the new game is there to watch.
+    std::ofstream(file, std::ios::binary | std::ios::trunc).flush();
+    ASSERT_TRUE(g.wait_text("记录已被清空"));
+    EXPECT_TRUE(g.screen.contains("第 7 / 7 步"));
+    std::ofstream(file, std::ios::binary) << a_log(10, 15, 3);
+    g.type("\x1b[F");
+    ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.contains("第 3 / 3 步") && s.contains("井宽 10，井高 15"); }));
+    // A snapshot at fault, found as it is shown: the terminal goes back,
+    // then the fault is said.
+    std::string bad = a_log(10, 15, 1);
+    bad.replace(2 * 62 + 1, 3, "  x");
+    std::ofstream(file, std::ios::binary | std::ios::app) << bad;
+    g.type("\x1b[F");
+    EXPECT_EQ(g.wait_exit(), 1);
+    expect_terminal_back(g);
+    EXPECT_TRUE(g.screen.contains("my-dropix: data.txt:36: 第 1 个字段")) << g.screen.text();
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }

@@ -385,6 +385,14 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         {"\"$(printf '\\033[31mX')\"", 2, "", "my-dropix: 无法识别的参数“\\033[31mX”；用法见 my-dropix --help"},
         {"\"$(printf '宽\\302\\233\\377\\\\')\"", 2, "",
          "my-dropix: 无法识别的参数“宽\\302\\233\\377\\\\”；用法见 my-dropix --help"},
+        // A log that cannot be watched: one line, status 1, the terminal untouched.
+        {"--replay", 1, "", "my-dropix: data.txt:1: 行首不是“|”"},
+        {"--replay nothere.txt", 1, "", "my-dropix: nothere.txt: 没有这个文件"},
+        {"--replay /", 1, "", "my-dropix: /: 不是普通文件（目录、FIFO 或设备），不读"},
+        {"--replay \"$(mkfifo f; echo f)\"", 1, "", "my-dropix: f: 不是普通文件（目录、FIFO 或设备），不读"},
+        {"--replay \"$(: >e; echo e)\"", 1, "", "my-dropix: e: 文件是空的"},
+        {"--replay \"$(printf '\\033[31m')\"", 1, "", "my-dropix: \\033[31m: 没有这个文件"},
+        {"--replay data.txt extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
     };
     const std::string bin = scratch_dir();
     for (const Case& c : cases) {
