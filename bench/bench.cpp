@@ -26,6 +26,7 @@
 #include "fake_console.h"
 #include "my-dropix.h"
 #include "planner.h"
+#include "e2e_play.h"
 #include "pty_driver.h"
 
 namespace {
@@ -381,6 +382,13 @@ void bytes_table()
                 g.removals.bytes, g.removals.lean, g.removals.ratio(), g.worst);
 }
 
+long long now_ns()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
 // Processor time used by a process so far, in nanoseconds.
 long long cpu_ns(pid_t pid)
 {
@@ -425,6 +433,95 @@ double percentile(std::vector<double> v, double q)
 }
 
 } // namespace
+
+// ---- The board log's viewer ---------------------------------------------
+
+// The snapshot number the viewer shows, 0 when none can be read.
+long shown_step(const Screen& s, int w)
+{
+    const std::string r = s.row(2, 2 * (w + 1));
+    return r.rfind("第 ", 0) == 0 ? std::atol(r.c_str() + std::strlen("第 ")) : 0;
+}
+
+// The viewer in a pseudo-terminal: a 100 x 100 game's log of 100 MB opened
+// and stepped through; a long log of a small well played at 60 a second.
+void replay_table(const std::string& program)
+{
+    char tmpl[] = "/tmp/dropix-bench-XXXXXX";
+    if (!mkdtemp(tmpl))
+        return;
+    const std::string dir = tmpl;
+    const int W = 100, H = 100;
+    {
+        std::ofstream f(dir + "/big.txt", std::ios::binary);
+        const std::string round = a_log(W, H, H - 2); // the square falls the whole well
+        for (long long size = 0; size < 100LL << 20; size += static_cast<long long>(round.size()))
+            f << round;
+        std::ofstream(dir + "/long.txt", std::ios::binary) << a_log(10, 15, 3700);
+    }
+    PtyGame::Options o;
+    o.cols = 240;
+    o.rows = 110;
+    o.cwd = dir;
+    o.program = program;
+    o.args = {"--replay", "big.txt"};
+    const long long t0 = now_ms();
+    PtyGame g(o);
+    if (!g.wait_for([&](const Screen& s) { return shown_step(s, W) == 1 && s.glyph(0, H - 1) == 15; })) {
+        std::fprintf(stderr, "the viewer showed nothing\n");
+        return;
+    }
+    const long long open_ms = now_ms() - t0;
+    // Steps: from the key to the screen, and the bytes against the lean
+    // cost of the same change.
+    Lean lean(g.screen);
+    lean.settle();
+    std::vector<double> step_ms;
+    size_t bytes = 0;
+    long cost = 0;
+    for (long k = 2; k <= 201; k++) {
+        const size_t before = g.raw.size();
+        const long long a = now_ns();
+        g.type("\x1b[C");
+        if (!g.wait_for([&](const Screen& s) { return shown_step(s, W) == k; }, 5000))
+            break;
+        step_ms.push_back(static_cast<double>(g.last_read_ns - a) / 1e6);
+        g.wait_for([](const Screen&) { return false; }, 2); // the rest of the step's bytes
+        bytes += g.raw.size() - before;
+        cost += lean.settle();
+    }
+    g.type("\x1b[F");
+    g.wait_for([&](const Screen& s) { return shown_step(s, W) > 201; }, 30000);
+    const long peak = peak_kib(g.game());
+    g.type("q");
+    g.wait_exit(5000);
+
+    // At 60 a second the 3,600th snapshot after the first is due 60 s on.
+    o.args = {"--replay", "long.txt"};
+    PtyGame p(o);
+    p.wait_for([&](const Screen& s) { return shown_step(s, 10) == 1; });
+    p.type("\x1b[A\x1b[A\x1b[A\x1b[A\x1b[A");
+    p.wait_text("每秒 60 步");
+    const long long start = now_ns();
+    p.type(" ");
+    const bool reached = p.wait_for([&](const Screen& s) { return shown_step(s, 10) >= 3601; }, 70000);
+    const double drift = static_cast<double>(p.last_read_ns - start) / 1e6 - 60000.0;
+    p.type("q");
+    p.wait_exit(5000);
+    std::system(("rm -rf '" + dir + "'").c_str());
+
+    std::printf("\n| the board log's viewer | value |\n|---|---|\n");
+    std::printf("| a 100 MB log of a 100 x 100 game: start to the first snapshot on screen | %lld ms |\n", open_ms);
+    std::printf("| one step on the 100 x 100 well, key to screen (%zu steps) | median %.2f ms, worst %.2f ms |\n",
+                step_ms.size(), percentile(step_ms, 0.5), step_ms.empty() ? 0.0 : *std::max_element(step_ms.begin(), step_ms.end()));
+    std::printf("| bytes written for those steps, against their lean cost | %zu, %ld (%.2f) |\n", bytes, cost,
+                cost > 0 ? static_cast<double>(bytes) / static_cast<double>(cost) : 0.0);
+    std::printf("| peak memory, after the steps and a jump to the last snapshot | %ld KiB |\n", peak);
+    if (reached)
+        std::printf("| at 60 a second, the 3,601st snapshot against 60 s after the first | %+.1f ms |\n", drift);
+    else
+        std::printf("| at 60 a second, the 3,601st snapshot | not reached in 70 s |\n");
+}
 
 int main(int argc, char** argv)
 {
@@ -525,5 +622,7 @@ int main(int argc, char** argv)
     std::printf("| key-to-screen latency (%zu arrow presses) | median %.2f ms, worst %.2f ms |\n", lat.size(),
                 percentile(lat, 0.5), lat.empty() ? 0.0 : *std::max_element(lat.begin(), lat.end()));
     std::printf("| peak memory (VmHWM) | %ld KiB |\n", peak);
+    std::fflush(stdout);
+    replay_table(o.program.empty() ? DROPIX_BIN : o.program);
     return 0;
 }
