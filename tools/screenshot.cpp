@@ -1,8 +1,9 @@
 // Draws a picture of a game in progress for the docs: plays the real game in
 // a pseudo-terminal, lands pieces where a simple planner likes them until a
-// row has gone, and writes the terminal's screen as SVG.
+// row has gone, and writes the terminal's screen as SVG. With a second file,
+// also a picture of the game's log watched again at that moment.
 //
-//   dropix_screenshot OUT.svg
+//   dropix_screenshot OUT.svg [REPLAY.svg]
 #include <signal.h>
 #include <unistd.h>
 
@@ -306,13 +307,13 @@ std::string xml_escape(const std::string& s)
 
 std::string colour(int n, int fallback) { return PALETTE[n >= 0 && n < 16 ? n : fallback]; }
 
-std::string svg(const Screen& s)
+std::string svg(const Screen& s, const char* title)
 {
     int w = s.cols() * CW + 2 * PAD, h = s.rows() * CH + 2 * PAD;
     std::ostringstream o;
     o << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << w << "\" height=\"" << h
       << "\" viewBox=\"0 0 " << w << ' ' << h << "\" role=\"img\">\n"
-      << "<title>my-dropix: a game in progress</title>\n"
+      << "<title>my-dropix: " << title << "</title>\n"
       << "<rect width=\"100%\" height=\"100%\" rx=\"6\" fill=\"#000000\"/>\n"
       << "<g font-family=\"monospace\" font-size=\"16\" text-anchor=\"middle\">\n";
     for (int r = 0; r < s.rows(); r++) {
@@ -395,7 +396,7 @@ bool play(PtyGame& g, std::string* why)
         *why = "no log prompt";
         return false;
     }
-    g.type("0\n");
+    g.type("1\n"); // the log, for the picture of it watched again
     if (!g.wait_for([](const Screen& s) { return s.row(14, 2 * (WW + 1)) == "空格:暂停"; })) {
         *why = "the game screen did not appear";
         return false;
@@ -446,10 +447,32 @@ bool play(PtyGame& g, std::string* why)
 
 } // namespace
 
+// The log of the game just played, watched again at its last snapshot.
+bool replay(const std::string& dir, const PtyGame::Options& like, const char* out)
+{
+    PtyGame::Options o = like;
+    o.cols = 2 * WW + 2 + 26; // the viewer's panel is wider than the game's
+    o.cwd = dir;
+    o.args = {"--replay"};
+    PtyGame g(o);
+    g.type("\x1b[F");
+    const bool ok = g.wait_for([](const Screen& s) { return s.contains(" 步") && !s.contains("第 1 / "); }, 5000);
+    settle(g);
+    if (ok) {
+        std::ofstream f(out, std::ios::binary);
+        f << svg(g.screen, "a logged game watched again");
+        std::fputs(g.screen.text().c_str(), stdout);
+        std::printf("picture of the log written to %s\n", out);
+    }
+    g.type("q");
+    g.wait_exit(5000);
+    return ok;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.svg\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUT.svg [REPLAY.svg]\n", argv[0]);
         return 2;
     }
     for (int attempt = 1; attempt <= 3; attempt++) {
@@ -467,7 +490,7 @@ int main(int argc, char** argv)
         bool ok = play(g, &why);
         if (ok) {
             std::ofstream f(argv[1], std::ios::binary);
-            f << svg(g.screen);
+            f << svg(g.screen, "a game in progress");
             if (!f.flush()) {
                 std::fprintf(stderr, "cannot write %s\n", argv[1]);
                 return 1;
@@ -479,6 +502,10 @@ int main(int argc, char** argv)
         }
         g.signal(SIGTERM);
         g.wait_exit(5000);
+        if (ok && argc == 3 && !replay(g.dir, o, argv[2])) {
+            std::fprintf(stderr, "the log was not shown\n");
+            ok = false;
+        }
         std::remove((g.dir + "/data.txt").c_str());
         rmdir(g.dir.c_str());
         if (ok)
