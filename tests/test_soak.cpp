@@ -58,8 +58,11 @@ public:
         switch (k) {
         case Key::None: last_ = Ev::Poll; break;
         case Key::Space: last_ = Ev::Space; break;
-        case Key::Other: last_ = Ev::Key; break;
-        default: last_ = Ev::Arrow; break;
+        case Key::Left:
+        case Key::Right:
+        case Key::Up:
+        case Key::Down: last_ = Ev::Arrow; break;
+        default: last_ = Ev::Key; break; // keys the game has no use for
         }
         return k;
     }
@@ -148,6 +151,7 @@ private:
     void check_log(bool game_over);
     void check_cell(const Screen& s, int x, int y);
     void check_screen(bool full);
+    void check_picture(bool full);
 
     uint32_t seed_;
     std::mt19937 rng_;
@@ -171,6 +175,7 @@ private:
     int seen_[M_N][M_N] = {};
     bool dirty_[M_N][M_N] = {};
     bool panel_dirty_ = true;
+    bool rows_dirty_[M_N + 1] = {}; // screen rows libvterm redrew
     int panel_f_ = -1, panel_c_ = -1;
 };
 
@@ -475,6 +480,7 @@ void Session::check_screen(bool full)
             if (full || dirty_[x][y])
                 check_cell(s, x, y);
     std::memset(dirty_, 0, sizeof dirty_);
+    check_picture(full);
     if (!full && !panel_dirty_ && panel_f_ == F && panel_c_ == C)
         return;
     panel_dirty_ = false;
@@ -499,6 +505,41 @@ void Session::check_screen(bool full)
             if (shown != in || (in && c.fg != s_ys(C)))
                 broken("preview of code " + std::to_string(C) + " wrong at " + at(dx, dy));
         }
+}
+
+// Every redrawn row of the terminal shows what the console's picture of
+// the play screen holds: a terminal that draws "■" one column wide shows
+// it with a blank beside it.
+void Session::check_picture(bool full)
+{
+    const Frame& f = fc_->frame();
+    const Screen& s = fc_->screen;
+    for (int y = 0; y < std::min(f.rows(), s.rows()); y++) {
+        if (!full && !rows_dirty_[y])
+            continue;
+        rows_dirty_[y] = false;
+        for (int c = 0; c < std::min(f.cols(), s.cols()); c++) {
+            const Frame::Cell want = f.at(c, y);
+            if (want.ch == 0)
+                continue;
+            const Cell got = s.cell(c, y);
+            std::string ch;
+            if (want.ch < 0x80) {
+                ch = static_cast<char>(want.ch);
+            } else {
+                char b[4] = {static_cast<char>(0xe0 | (want.ch >> 12)), static_cast<char>(0x80 | ((want.ch >> 6) & 0x3f)),
+                             static_cast<char>(0x80 | (want.ch & 0x3f)), 0};
+                ch = want.ch < 0x800 ? std::string{static_cast<char>(0xc0 | (want.ch >> 6)), static_cast<char>(0x80 | (want.ch & 0x3f))} : b;
+            }
+            const bool blank = ch == " ";
+            if (got.ch != ch || got.bg != want.bg || (!blank && got.fg != want.fg))
+                broken("screen at column " + std::to_string(c) + ", row " + std::to_string(y) + " shows \"" + got.ch +
+                       "\" in " + std::to_string(got.fg) + " on " + std::to_string(got.bg) + ", the picture \"" + ch +
+                       "\" in " + std::to_string(want.fg) + " on " + std::to_string(want.bg));
+            if (ambiguous(want.ch) && c + 1 < s.cols() && (s.cell(c + 1, y).ch != " " || s.cell(c + 1, y).bg != want.bg))
+                broken("no blank beside the glyph at column " + std::to_string(c) + ", row " + std::to_string(y));
+        }
+    }
 }
 
 void Session::check(bool game_over)
@@ -556,6 +597,8 @@ std::string Session::play()
                 dirty_[c][y] = true;
         if (c1 > 2 * (X + 1) && r0 <= 8 && r1 > 2)
             panel_dirty_ = true;
+        for (int y = std::max(r0, 0); y < std::min(r1, M_N + 1); y++)
+            rows_dirty_[y] = true;
     };
     std::string what;
     try {
