@@ -10,6 +10,20 @@ KeyRead key(Key k, size_t used) { return {k, used}; }
 
 KeyRead more() { return {Key::None, 0}; }
 
+// The key that ESC [ or ESC O followed by the byte b stands for.
+Key cursor_key(unsigned char b)
+{
+    switch (b) {
+    case 'A': return Key::Up;
+    case 'B': return Key::Down;
+    case 'C': return Key::Right;
+    case 'D': return Key::Left;
+    case 'H': return Key::Home;
+    case 'F': return Key::End;
+    default: return Key::Other;
+    }
+}
+
 // ESC [ ... : parameters and intermediates, then one final byte.
 KeyRead csi(const unsigned char* p, size_t n, bool final)
 {
@@ -18,17 +32,8 @@ KeyRead csi(const unsigned char* p, size_t n, bool final)
         if (b >= 0x20 && b <= 0x3f)
             continue;
         if (b >= 0x40 && b <= 0x7e) {
-            if (k == 2) {
-                switch (b) {
-                case 'A': return key(Key::Up, 3);
-                case 'B': return key(Key::Down, 3);
-                case 'C': return key(Key::Right, 3);
-                case 'D': return key(Key::Left, 3);
-                case 'H': return key(Key::Home, 3);
-                case 'F': return key(Key::End, 3);
-                default: break;
-                }
-            }
+            if (k == 2 && cursor_key(b) != Key::Other)
+                return key(cursor_key(b), 3);
             // Home and End as the VT220 and rxvt send them.
             if (k == 3 && b == '~' && (p[2] == '1' || p[2] == '7'))
                 return key(Key::Home, 4);
@@ -48,15 +53,8 @@ KeyRead ss3(const unsigned char* p, size_t n, bool final)
 {
     if (n < 3)
         return final ? key(Key::Other, n) : more();
-    switch (p[2]) {
-    case 'A': return key(Key::Up, 3);
-    case 'B': return key(Key::Down, 3);
-    case 'C': return key(Key::Right, 3);
-    case 'D': return key(Key::Left, 3);
-    case 'H': return key(Key::Home, 3);
-    case 'F': return key(Key::End, 3);
-    default: break;
-    }
+    if (cursor_key(p[2]) != Key::Other)
+        return key(cursor_key(p[2]), 3);
     return key(Key::Other, p[2] >= 0x40 && p[2] <= 0x7e ? 3 : 2);
 }
 
