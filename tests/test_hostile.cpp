@@ -85,20 +85,34 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
     // The height question is covered with the end-to-end tests. With a pipe
     // for input the game still has the terminal for its screen; with
     // standard input closed it reads the end of input at once.
-    for (const char* where :
-         {"width", "log", "end screen", "width, no terminal", "width, input closed", "width, error closed"}) {
+    // Input that can give no answer ends too: a line longer than what is
+    // read ahead is one wrong entry, and NUL bytes without end end it.
+    for (const char* where : {"width", "log", "end screen", "width, no terminal", "width, input closed",
+                              "width, input /dev/zero", "width, one long line", "width, error closed"}) {
         SCOPED_TRACE(where);
         PtyGame::Options o;
         o.stdin_pipe = std::strcmp(where, "width, no terminal") == 0;
-        const bool closed = std::strcmp(where, "width, input closed") == 0;
+        const char* from = std::strcmp(where, "width, input closed") == 0      ? "<&-"
+                           : std::strcmp(where, "width, input /dev/zero") == 0 ? "</dev/zero"
+                           : std::strcmp(where, "width, one long line") == 0   ? "<long"
+                                                                               : nullptr;
         const bool no_err = std::strcmp(where, "width, error closed") == 0;
-        const std::string bin = closed || no_err ? scratch_dir() : "";
-        if (closed || no_err)
-            o.program = script(bin, std::string("exec '" DROPIX_BIN "' ") + (closed ? "<&-" : "2>&-"));
+        const std::string bin = from || no_err ? scratch_dir() : "";
+        if (from || no_err) {
+            std::string line;
+            for (int k = 0; k < 400000; k++)
+                line += "1 ";
+            std::ofstream(bin + "/long") << line << "\n";
+            o.program = script(bin, "cd '" + bin + "'; exec '" DROPIX_BIN "' " + (from ? from : "2>&-"));
+        }
         PtyGame g(o);
-        if (closed) {
+        if (from) {
             EXPECT_EQ(g.wait_exit(10000), 1);
             EXPECT_NE(g.raw.find("宽度设置,建议20 请输入 10~100"), std::string::npos);
+            size_t errors = 0;
+            for (size_t at = g.raw.find("输入错误"); at != std::string::npos; at = g.raw.find("输入错误", at + 1))
+                errors++;
+            EXPECT_EQ(errors, std::strcmp(from, "<&-") == 0 ? 0u : 1u);
             EXPECT_TRUE(g.screen.contains("my-dropix: 输入已结束"));
             expect_terminal_back(g);
             remove_tree(bin);

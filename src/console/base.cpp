@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -61,7 +60,8 @@ void BaseConsole::clear()
     pen_back(0);
     wipe();
     cols_.at(0);
-    shown_.assign(1, "");
+    shown_.clear();
+    shown_.emplace_back();
     mark();
 }
 
