@@ -279,7 +279,9 @@ elif out.count("请输入 10~100 的数值") != 1 or out.count(again) != 3 or "�
 else:
     print("end of input at a prompt: status 1, message on stderr, three refusals shown")
 
-rc, out, err = redirected(f"{X}\n{Y}\n0\n", until=lambda o: "下一个方块" in o)
+# The play screen goes out row by row: wait for its walls as well as its panel.
+rc, out, err = redirected(f"{X}\n{Y}\n0\n",
+                          until=lambda o: "下一个方块" in o and o.count("■") >= 2 * (Y - 1) + X)
 if rc is not None:
     fail(f"game with redirected output ended early with status {rc}: {err!r}")
 for want in ("宽度设置,建议20 请输入 10~100 的数值,并按回车确定;\n",

@@ -116,7 +116,8 @@ void FakeConsole::ask()
 
 void FakeConsole::text(std::string_view s)
 {
-    drawn.append(s.data(), s.size());
+    if (record)
+        drawn.append(s.data(), s.size());
     AnsiConsole::text(s);
 }
 

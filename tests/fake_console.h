@@ -38,8 +38,9 @@ public:
     // Called as play begins (true) or ends (false), with everything drawn
     // so far on the screen.
     std::function<void(bool play)> on_mode;
-    // Every text the game drew, in order.
+    // Every text the game drew, in order, while `record` is set.
     std::string drawn;
+    bool record = true;
 
     Screen screen;
     std::string raw;        // every byte written, in order

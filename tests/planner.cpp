@@ -1,5 +1,6 @@
 #include "planner.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/console.h"
@@ -35,8 +36,10 @@ public:
 
 Try try_move(int turns, int dx)
 {
+    // The well and the preview right of it are all that a try can change.
     static int board[M_N][M_N];
-    std::memcpy(board, m, sizeof m);
+    const size_t cols = sizeof m[0] * static_cast<size_t>(std::min(M_N, X + 5));
+    std::memcpy(board, m, cols);
     int cells[4][2];
     std::memcpy(cells, R, sizeof R);
     const int wx = Wx, wy = Wy, ox = Ox, oy = Oy, e = E, z = Z, f = F, j = J;
@@ -57,11 +60,11 @@ Try try_move(int turns, int dx)
     t.y = Wy;
     c_h();
     t.gone = (F - f) / (X - 2);
+    t.after.resize(static_cast<size_t>(X * Y));
     for (int x = 0; x < X; x++)
-        for (int y = 0; y < Y; y++)
-            t.after.push_back(m[x][y]);
+        std::copy(m[x], m[x] + Y, t.after.begin() + x * Y);
 
-    std::memcpy(m, board, sizeof m);
+    std::memcpy(m, board, cols);
     std::memcpy(R, cells, sizeof R);
     Wx = wx, Wy = wy, Ox = ox, Oy = oy, E = e, Z = z, F = f, J = j;
     con = shown;

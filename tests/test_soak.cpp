@@ -42,7 +42,7 @@ std::string at(int x, int y) { return "(" + std::to_string(x) + "," + std::to_st
 // (the second sample of a turn). Nothing else changes the board in play.
 class SoakConsole : public FakeConsole {
 public:
-    SoakConsole() : FakeConsole(240, 110) {}
+    SoakConsole() : FakeConsole(240, 110) { record = false; }
 
     std::function<void(bool game_over)> after;
     long spawns = 0;
@@ -175,7 +175,7 @@ private:
     int seen_[M_N][M_N] = {};
     bool dirty_[M_N][M_N] = {};
     bool panel_dirty_ = true;
-    bool rows_dirty_[M_N + 1] = {}; // screen rows libvterm redrew
+    int redrawn_[M_N + 1][2] = {}; // columns [from, to) of each screen row libvterm redrew
     int panel_f_ = -1, panel_c_ = -1;
 };
 
@@ -515,10 +515,11 @@ void Session::check_picture(bool full)
     const Frame& f = fc_->frame();
     const Screen& s = fc_->screen;
     for (int y = 0; y < std::min(f.rows(), s.rows()); y++) {
-        if (!full && !rows_dirty_[y])
-            continue;
-        rows_dirty_[y] = false;
-        for (int c = 0; c < std::min(f.cols(), s.cols()); c++) {
+        // A glyph begins a column to the left of what was redrawn of it.
+        const int from = full ? 0 : std::max(redrawn_[y][0] - 1, 0);
+        const int to = full ? f.cols() : std::min(redrawn_[y][1], f.cols());
+        redrawn_[y][0] = redrawn_[y][1] = 0;
+        for (int c = from; c < std::min(to, s.cols()); c++) {
             const Frame::Cell want = f.at(c, y);
             if (want.ch == 0)
                 continue;
@@ -597,8 +598,11 @@ std::string Session::play()
                 dirty_[c][y] = true;
         if (c1 > 2 * (X + 1) && r0 <= 8 && r1 > 2)
             panel_dirty_ = true;
-        for (int y = std::max(r0, 0); y < std::min(r1, M_N + 1); y++)
-            rows_dirty_[y] = true;
+        for (int y = std::max(r0, 0); y < std::min(r1, M_N + 1); y++) {
+            int* d = redrawn_[y];
+            d[0] = d[1] > d[0] ? std::min(d[0], c0) : c0;
+            d[1] = std::max(d[1], c1);
+        }
     };
     std::string what;
     try {

@@ -2,6 +2,7 @@
 // console commands and the bounded number question, over the console.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "console/console.h"
@@ -49,6 +50,12 @@ int input_int(int low, int high)
 // Formatted text at the cursor, in the colour in force.
 void out(const char* fmt, ...)
 {
+    // Most texts are glyphs with nothing to format: a well's worth of them
+    // is drawn at every row removal.
+    if (!std::strchr(fmt, '%')) {
+        con->text(fmt);
+        return;
+    }
     char small[256];
     va_list ap;
     va_start(ap, fmt);

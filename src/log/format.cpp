@@ -9,9 +9,20 @@ size_t log_put(char* p, const int (*b)[M_N], int x, int y)
     for (int i = 0; i < x; i++) {
         p[n++] = LOG_SEP;
         for (int j = 0; j < y; j++) {
-            // Every board value (0..WALL) takes LOG_DIGITS characters.
+            // Every board value (0..WALL) takes LOG_DIGITS characters. A
+            // snapshot of a large well has ten thousand fields: they are
+            // set down by hand, as "%3d|" would print them.
+            const int v = b[i][j];
+            if (v >= 0 && v <= 999) {
+                p[n] = v >= 100 ? static_cast<char>('0' + v / 100) : ' ';
+                p[n + 1] = v >= 10 ? static_cast<char>('0' + v / 10 % 10) : ' ';
+                p[n + 2] = static_cast<char>('0' + v % 10);
+                p[n + 3] = LOG_SEP;
+                n += LOG_FIELD;
+                continue;
+            }
             char f[16];
-            const int k = std::snprintf(f, sizeof f, "%*d%c", LOG_DIGITS, b[i][j], LOG_SEP);
+            const int k = std::snprintf(f, sizeof f, "%*d%c", LOG_DIGITS, v, LOG_SEP);
             std::memcpy(p + n, f, static_cast<size_t>(k));
             n += static_cast<size_t>(k);
         }
