@@ -39,12 +39,12 @@ bool PosixConsole::size(int* cols, int* rows)
 void PosixConsole::fill()
 {
     while (!eof_ && room() > 0) {
-        struct pollfd p = {STDIN_FILENO, POLLIN, 0};
+        struct pollfd p = {in_fd_, POLLIN, 0};
         if (poll(&p, 1, 0) <= 0)
             return;
         char b[4096];
         const size_t want = room() < sizeof b ? room() : sizeof b;
-        const ssize_t r = read(STDIN_FILENO, b, want);
+        const ssize_t r = read(in_fd_, b, want);
         if (r > 0) {
             in_.append(b, static_cast<size_t>(r));
             if (static_cast<size_t>(r) < want)
@@ -72,9 +72,9 @@ bool PosixConsole::wait_until(long long deadline_ns, bool input)
             top = wake_;
         }
         if (in) {
-            FD_SET(STDIN_FILENO, &fds);
-            if (STDIN_FILENO > top)
-                top = STDIN_FILENO;
+            FD_SET(in_fd_, &fds);
+            if (in_fd_ > top)
+                top = in_fd_;
         }
         struct timespec ts, *tsp = nullptr;
         if (deadline_ns >= 0) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <termios.h>
+#include <unistd.h>
 
 #include "console/posix/ansi.h"
 
@@ -45,6 +46,8 @@ private:
     bool wait_until(long long deadline_ns, bool input);
 
     int wake_ = -1;            // read end of the pipe that signals write to
+    int in_fd_ = STDIN_FILENO; // input as read: standard input, or its
+                               // terminal opened anew, whose reads never wait
     int term_ = -1;            // the terminal (standard input, else output); -1: none
     bool keys_in_ = false;     // standard input is that terminal
     struct termios keys_ {};   // the key mode, set for the whole run

@@ -307,6 +307,16 @@ PosixConsole::PosixConsole() : AnsiConsole(prepare())
     keys_in_ = isatty(STDIN_FILENO) != 0;
     term_ = keys_in_ ? STDIN_FILENO : isatty(STDOUT_FILENO) ? STDOUT_FILENO : -1;
     edit_ = keys_in_;
+    // A Ctrl-C flushes what the terminal holds: had that come between the
+    // look that saw keys and the read, a read that may wait would wait for
+    // good. The terminal's own description of its own, not the shell's, is
+    // made not to wait.
+    if (keys_in_)
+        if (const char* name = ttyname(STDIN_FILENO)) {
+            const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (fd >= 0)
+                in_fd_ = fd;
+        }
     if (pipe(g_wake) == 0) {
         for (int fd : g_wake) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -345,7 +355,12 @@ PosixConsole::PosixConsole() : AnsiConsole(prepare())
     take();
 }
 
-PosixConsole::~PosixConsole() { restore(); }
+PosixConsole::~PosixConsole()
+{
+    restore();
+    if (in_fd_ != STDIN_FILENO)
+        close(in_fd_);
+}
 
 bool PosixConsole::foreground() const
 {
