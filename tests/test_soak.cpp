@@ -431,7 +431,7 @@ void Session::check_log(bool game_over)
             broken("cannot empty data.txt");
         log_seen_ = 0;
     }
-    static char field[WALL + 1][4];
+    static char field[WALL + 1][12];
     if (field[0][0] == 0)
         for (int v = 0; v <= WALL; v++)
             std::snprintf(field[v], sizeof field[v], "%3d", v);
