@@ -210,8 +210,10 @@ void Frame::send(Painter& p, int tcols, int trows, int amb)
         layout(row, now_.data(), n, amb);
         send_row(p, r, n, amb);
     }
+    // Only the cells kept have their bit set: a turn clears a few, not all.
+    for (const auto& o : old_)
+        kept_[o.first / 8] = 0;
     old_.clear();
-    std::fill(kept_.begin(), kept_.end(), 0);
     lost_ = false;
 }
 
