@@ -191,7 +191,13 @@ private:
 // The test console, its writes priced as they go.
 class Meter : public FakeConsole {
 public:
-    Meter() : FakeConsole(240, 110), lean_(screen) {}
+    Meter() : FakeConsole(240, 110), lean_(screen)
+    {
+        platform().on_write = [this](size_t n) {
+            writes.push_back({n, lean_.settle(), F != last_f_});
+            last_f_ = F;
+        };
+    }
 
     struct Write {
         size_t bytes;
@@ -202,12 +208,6 @@ public:
     long spawns = 0;
 
 protected:
-    void emit(const char* p, size_t n) override
-    {
-        FakeConsole::emit(p, n);
-        writes.push_back({n, lean_.settle(), F != last_f_});
-        last_f_ = F;
-    }
     void sleep_ms(int ms) override
     {
         spawns++;
@@ -228,9 +228,7 @@ void new_well(int w, int h)
     X = w;
     Y = h;
     r_gk();
-#if __has_include("console/frame.h")
-    con->play(2 * w + 12, h + 1);
-#endif
+    con->play(2 * w + 12, h + 1, 2 * w + 26);
     d_m();
     s_m();
 }

@@ -5,9 +5,10 @@
 // The short names are abbreviations: fk piece, fx the next piece, pz
 // collision, ys colour, h row, gk width and height, m board, W anchor, O old
 // anchor, R the piece's cells, sz array, bl variables, jg interval, fs
-// score, yl preview, sm instructions, ck window; and as prefixes s_ set,
-// r_ write, d_ draw (but f_d, r_d: the data log), c_ check, x_ select,
-// f_ reset or first.
+// score, yl preview, sm instructions, ck window, hf the log watched again
+// (hf_ the viewer's own), d the data log (f_d, r_d, e_d); hollo the splash's
+// greeting, chang a turn; and as prefixes s_ set, r_ write, d_ draw, c_
+// check, x_ select, f_ reset or first, e_ what went wrong.
 #pragma once
 
 #include <string>
@@ -110,13 +111,11 @@ void c_h();              // removes full rows and scores them
 void hollo();            // the splash: banner and rules
 void s_m();              // the side panel
 void d_fs();             // the score and speed lines of the side panel
-void f_ck();             // waits for a terminal large enough for the well, then plays
-void w_ck(int need_c, int need_r); // waits for a terminal of need_c x need_r, then plays
-
-// The board log's viewer
-bool hf_open(const char* name, std::string* fault); // opens a board log; false with what is wrong
-int hf_main();           // shows the opened log snapshot by snapshot; the exit status
+void f_ck();             // plays from here, on a terminal that shows the well and the panel
+// The screens besides the game (the log's viewer, hf_open and hf_main) are
+// listed in src/screens/list.h.
 
 // Board log
 void f_d();              // empties data.txt
 void r_d();              // appends a board snapshot when the log is on
+std::string e_d();       // why a log asked for was not written; empty when it was

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${DROPIX_FUZZ_SECONDS:-60}
-targets=(parse_int decode_key log_reader)
+targets=(answers decode_key log_reader)
 
 . scripts/lib.sh
 need clang libclang-rt-14-dev cmake make

@@ -4,71 +4,90 @@
 #include <climits>
 #include <stdexcept>
 
-FakeConsole::FakeConsole(int cols, int rows, const char* codeset, bool probe)
-    : AnsiConsole(codeset), screen(cols, rows), cols_(cols), rows_(rows)
+FakePlatform::FakePlatform(int cols, int rows, const char* codeset, bool probe)
+    : screen(cols, rows), enc_(codeset), paint_(enc_), cols_(cols), rows_(rows)
 {
-    edit_ = false;
-    if (probe)
-        buf_ = this->probe();
+    if (probe) {
+        paint_.out() = glyph_probe(enc_);
+        probing_ = true;
+    }
+}
+
+// What the terminal says back comes in with the typed bytes.
+bool FakePlatform::send()
+{
+    std::string& out = paint_.out();
+    if (out.empty())
+        return true;
+    flushes++;
+    raw += out;
+    screen.feed_tty(out);
+    replies_ += screen.replies;
+    screen.replies.clear();
+    const size_t n = out.size();
+    out.clear();
+    if (on_write)
+        on_write(n);
+    return true;
+}
+
+bool FakePlatform::size(int* cols, int* rows)
+{
+    *cols = cols_;
+    *rows = rows_;
+    return true;
 }
 
 // At a question, the next line of the script; elsewhere the keys due.
-void FakeConsole::fill()
+bool FakePlatform::read(std::string& in, size_t room, bool lines_wanted)
 {
-    if (asking_) {
-        if (in_.find('\n') == std::string::npos) {
+    asking_ = lines_wanted;
+    if (lines_wanted) {
+        if (in.find('\n') == std::string::npos) {
             // Keys meant for play and not read by it are not what the
             // script types at the question.
-            in_.clear();
+            in.clear();
             if (!lines.empty()) {
                 const size_t nl = lines.find('\n');
-                in_ += lines.substr(0, nl) + '\n';
+                in += lines.substr(0, nl) + '\n';
                 lines.erase(0, nl == std::string::npos ? nl : nl + 1);
             }
         }
     } else {
-        while (!keys_.empty() && keys_.front().at <= t && room() > 0) {
-            in_ += keys_.front().bytes;
+        while (!keys_.empty() && keys_.front().at <= t && room > 0) {
+            in += keys_.front().bytes;
+            room -= std::min(room, keys_.front().bytes.size());
             keys_.pop_front();
         }
     }
-    in_ += replies_;
+    in += replies_;
     replies_.clear();
+    if (probing_) {
+        const int w = take_glyph_answer(in);
+        if (w >= 0) {
+            amb_ = w;
+            probing_ = false;
+        }
+    }
+    return !(lines_wanted ? lines_ended_ : keys_ended_);
 }
 
-// What the terminal says back comes in with the typed bytes.
-void FakeConsole::emit(const char* p, size_t n)
+// Time passes to the next key (when input is waited for) or resize, or to
+// the deadline; with neither left, the input has ended. The script is all
+// a question will get.
+void FakePlatform::wait(int due_ms, bool input)
 {
-    flushes++;
-    raw.append(p, n);
-    screen.feed_tty(std::string(p, n));
-    replies_ += screen.replies;
-    screen.replies.clear();
-}
-
-int FakeConsole::next_event() const
-{
-    int next = INT_MAX;
-    if (!keys_.empty())
-        next = keys_.front().at;
-    if (!resizes_.empty())
-        next = std::min(next, resizes_.front().at);
-    return next;
-}
-
-// Time passes to the next key or resize, or to the deadline; with neither
-// left, the input has ended. The script is all a question will get.
-void FakeConsole::block(int due_ms)
-{
-    if (asking_) {
-        eof_ = lines.empty();
+    if (asking_ && input) {
+        lines_ended_ = lines.empty();
         return;
     }
-    int until = next_event();
+    int until = input && !keys_.empty() ? keys_.front().at : INT_MAX;
+    if (!resizes_.empty())
+        until = std::min(until, resizes_.front().at);
     if (due_ms >= 0)
         until = std::min(until, due_ms);
     if (until == INT_MAX) {
-        eof_ = true;
+        keys_ended_ = true;
         return;
     }
     if (until > t) {
@@ -77,16 +96,22 @@ void FakeConsole::block(int due_ms)
     }
 }
 
-bool FakeConsole::lost()
+unsigned FakePlatform::events()
 {
     if (resizes_.empty() || t < resizes_.front().at)
-        return false;
-    flush();
+        return 0;
+    send();
     cols_ = resizes_.front().cols;
     rows_ = resizes_.front().rows;
     resizes_.pop_front();
     screen.resize(cols_, rows_);
-    return true;
+    return SCREEN_LOST | RESIZED;
+}
+
+FakeConsole::FakeConsole(int cols, int rows, const char* codeset, bool probe)
+    : FakeBase(cols, rows, codeset, probe), Console(fake), lines(fake.lines), screen(fake.screen), raw(fake.raw),
+      t(fake.t), flushes(fake.flushes), waits(fake.waits)
+{
 }
 
 Key FakeConsole::key()
@@ -95,15 +120,15 @@ Key FakeConsole::key()
         throw std::runtime_error("game loop does not end");
     if (on_poll)
         on_poll();
-    return AnsiConsole::key();
+    return Console::key();
 }
 
-void FakeConsole::play(int cols, int rows)
+void FakeConsole::play(int need_cols, int rows, int cols)
 {
     flush();
     if (on_mode)
         on_mode(true);
-    AnsiConsole::play(cols, rows);
+    Console::play(need_cols, rows, cols);
 }
 
 void FakeConsole::ask()
@@ -111,25 +136,18 @@ void FakeConsole::ask()
     flush();
     if (on_mode)
         on_mode(false);
-    AnsiConsole::ask();
+    Console::ask();
 }
 
 void FakeConsole::text(std::string_view s)
 {
     if (record)
         drawn.append(s.data(), s.size());
-    AnsiConsole::text(s);
+    Console::text(s);
 }
 
-bool FakeConsole::size(int* cols, int* rows)
-{
-    *cols = cols_;
-    *rows = rows_;
-    return true;
-}
-
-void FakeConsole::quit(int status, const char* why)
+void FakeConsole::quit(int status, const char* why, const char* name)
 {
     flush();
-    throw FakeExit{status, why};
+    throw FakeExit{status, std::string(name ? name : "") + why};
 }

@@ -46,7 +46,7 @@ void GameTest::well(int x, int y)
     X = x;
     Y = y;
     r_gk();
-    con->play(2 * x + 12, y + 1);
+    con->play(2 * x + 12, y + 1, 2 * x + 26);
 }
 
 void GameTest::draw_board()

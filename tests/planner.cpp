@@ -4,32 +4,21 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "fake_console.h"
 #include "my-dropix.h"
 
 namespace {
 
-// A console that shows nothing and is never waited on.
+// A console that shows nothing: a try only moves, turns and removes rows.
 class Quiet : public Console {
 public:
+    explicit Quiet(Platform& p) : Console(p) {}
     void attr(int, int) override {}
     void cursor(bool) override {}
     void move(int, int) override {}
     void clear() override {}
     void text(std::string_view) override {}
     void flush() override {}
-    void play(int, int) override {}
-    void ask() override {}
-    bool playing() const override { return true; }
-    Key key() override { return Key::None; }
-    void wait_key(int) override {}
-    void pause(std::string_view) override {}
-    int read_int(int*) override { return ENDED; }
-    int now_ms() override { return 0; }
-    void sleep_ms(int) override {}
-    unsigned seed() override { return 0; }
-    bool size(int*, int*) override { return false; }
-    bool wait_resize_or_key() override { return true; }
-    [[noreturn]] void quit(int, const char*) override { throw 0; }
 };
 
 } // namespace
@@ -44,7 +33,8 @@ Try try_move(int turns, int dx)
     std::memcpy(cells, R, sizeof R);
     const int wx = Wx, wy = Wy, ox = Ox, oy = Oy, e = E, z = Z, f = F, j = J;
     Console* const shown = con;
-    Quiet quiet;
+    static FakePlatform none(80, 24, "UTF-8", false);
+    static Quiet quiet(none);
     con = &quiet;
     J = 0;
 

@@ -2,7 +2,7 @@
 
 #include <vterm.h>
 
-#include "console/posix/ansi.h"
+#include "console/ansi.h"
 
 namespace {
 

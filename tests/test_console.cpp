@@ -4,21 +4,22 @@
 #include <string>
 #include <tuple>
 
-#include "console/input.h"
+#include "console/answers.h"
+#include "console/keys.h"
 #include "fixture.h"
 
 using Console_ = GameTest;
 
 TEST_F(Console_, EverySixteenColoursShowsAsItsConsoleNumberOnBlack)
 {
+    command(1);
     for (int c = 0; c < 16; c++) {
-        set_cocate(c, 1);
         set_color(c, 0);
         out("■");
     }
     fc->flush();
     for (int c = 0; c < 16; c++) {
-        Cell cell = at(c, 1);
+        Cell cell = fc->screen.cell(2 * c, 0);
         EXPECT_EQ(cell.ch, "■");
         EXPECT_EQ(cell.fg, c) << "colour " << c;
         EXPECT_EQ(cell.bg, 0) << "background must be black, not the default";
@@ -27,21 +28,31 @@ TEST_F(Console_, EverySixteenColoursShowsAsItsConsoleNumberOnBlack)
     // own rule; the terminal's own palette shows the rule right: console 9
     // is light blue (bright blue, 12), 12 light red (9), 4 red (1), 1 blue (4).
     for (auto [console, palette] : {std::pair{9, 12}, std::pair{12, 9}, std::pair{4, 1}, std::pair{1, 4}})
-        EXPECT_EQ(fc->screen.palette(2 * console, 1), palette) << console;
+        EXPECT_EQ(fc->screen.palette(2 * console, 0), palette) << console;
 }
 
 TEST_F(Console_, CellsMapToTwoColumnsAndClearingPaintsBlack)
 {
+    // In play, text goes where the game put the cursor.
+    fc->play(80, 40, 80);
     set_cocate(3, 7);
-    fc->flush();
-    EXPECT_EQ(fc->screen.cursor_col(), 6);
-    EXPECT_EQ(fc->screen.cursor_row(), 7);
-
     set_color(12, 0);
+    out("分数");
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(6, 7).ch, "分");
+    EXPECT_EQ(fc->screen.cell(6, 7).fg, 12);
+    command(1);
+    out("x");
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(6, 7).ch, " ");
+    EXPECT_EQ(fc->screen.cell(0, 0).ch, "x");
+    EXPECT_EQ(fc->screen.cell(50, 30).bg, 0);
+    // At a question, clearing leaves the terminal's cursor home.
+    fc->ask();
     out("分数");
     command(1);
     fc->flush();
-    EXPECT_EQ(fc->screen.cell(6, 7).ch, " ");
+    EXPECT_EQ(fc->screen.cell(0, 0).ch, " ");
     EXPECT_EQ(fc->screen.cursor_col(), 0);
     EXPECT_EQ(fc->screen.cursor_row(), 0);
     EXPECT_EQ(fc->screen.cell(50, 30).bg, 0);
@@ -61,6 +72,7 @@ TEST_F(Console_, OtherCommandsDoNothing)
 TEST_F(Console_, PauseWaitsBelowTheFloorForAKeyTypedAfterIt)
 {
     Y = 15;
+    fc->play(80, 16, 80);
     fc->press(0, "\x1b[B");     // typed before the pause: does not end it
     fc->press(700, "\x1b[A");   // ends it, consumed whole
     fc->press(900, " ");
@@ -185,34 +197,78 @@ TEST_F(Console_, AQuestionIsDrawnAgainAfterAResizeHoweverMuchItShowed)
     EXPECT_EQ(fc->screen.row(22), "请输入 15~100 的数值,并按回车确定;");
 }
 
-TEST(ParseInt, ANumberIsReadAsPercentDReadsItAndTextWithoutOneIsOneWrongEntry)
+TEST(Answers, ANumberIsReadAsPercentDReadsItAndTextWithoutOneIsOneWrongEntry)
 {
-    auto p = [](const char* s) { return parse_int(s, std::strlen(s)); };
-    NumRead r = p(" \t\v\f\r\n-42 7");
-    EXPECT_EQ(r.kind, Num::Number);
+    // The first entry of s, read to its end: its kind, value and the bytes
+    // it used.
+    struct Read {
+        int kind, value;
+        size_t used;
+    };
+    auto p = [](const char* s) {
+        Answers a;
+        std::string in = s;
+        int v = 0;
+        const int kind = a.next(in, true, &v);
+        return Read{kind, v, std::strlen(s) - in.size()};
+    };
+    Read r = p(" \t\v\f\r\n-42 7");
+    EXPECT_EQ(r.kind, ANSWER);
     EXPECT_EQ(r.value, -42);
     EXPECT_EQ(r.used, 9u);
     EXPECT_EQ(p("+7").value, 7);
     EXPECT_EQ(p("2147483647").value, 2147483647);
     EXPECT_EQ(p("-2147483648").value, -2147483647 - 1);
-    EXPECT_EQ(p("2147483648").kind, Num::Overflow);
-    EXPECT_EQ(p("99999999999999999999999 5").kind, Num::Overflow);
+    EXPECT_EQ(p("2147483648").kind, WRONG);
+    EXPECT_EQ(p("99999999999999999999999 5").kind, WRONG);
     EXPECT_EQ(p("99999999999999999999999 5").used, 23u);
     // What follows the digits is left for the next read.
     for (auto [s, v, used] : {std::tuple{"20abc\n", 20, 2u}, {"15.5\n", 15, 2u}, {"1e2", 1, 1u}, {"0x10", 0, 1u}}) {
         r = p(s);
-        EXPECT_EQ(r.kind, Num::Number) << s;
+        EXPECT_EQ(r.kind, ANSWER) << s;
         EXPECT_EQ(r.value, v) << s;
         EXPECT_EQ(r.used, used) << s;
     }
     // No number at the start: one wrong entry, and the rest of its line goes.
-    for (const char* s : {"abc 5\n7", ".5 5\n7", "- 5\n7", "+\n7", "x5\n7"}) {
+    for (const char* s : {"abc 5\n7", ".5 5\n7", "x5\n7"}) {
         r = p(s);
-        EXPECT_EQ(r.kind, Num::Bad) << s;
-        EXPECT_EQ(r.used, std::strlen(s) - 1) << s;
+        EXPECT_EQ(r.kind, WRONG) << s;
+        Answers a;
+        std::string in = s;
+        int v = 0;
+        a.next(in, true, &v);
+        EXPECT_EQ(a.next(in, true, &v), ANSWER) << s;
+        EXPECT_EQ(v, 7) << s;
+    }
+    // A sign with no digit after it uses up only the sign, as "%d" does.
+    for (const char* s : {"- 5\n7", "+\n7", "-x\n7"}) {
+        r = p(s);
+        EXPECT_EQ(r.kind, WRONG) << s;
+        EXPECT_EQ(r.used, 1u) << s;
     }
     EXPECT_EQ(p("x").used, 1u);
-    EXPECT_EQ(p(" \n ").kind, Num::None);
+    EXPECT_EQ(p(" \n ").kind, ENDED);
+    // Blanks are dropped as they come: a long run of them before a number
+    // keeps nothing back, and the number is still read.
+    Answers a;
+    std::string in(5000, ' ');
+    int v = 0;
+    EXPECT_EQ(a.next(in, false, &v), Answers::NONE);
+    EXPECT_TRUE(in.empty());
+    in = "20\n";
+    EXPECT_EQ(a.next(in, false, &v), ANSWER);
+    EXPECT_EQ(v, 20);
+    // A number cut where the input stops for now is read whole once its
+    // end comes.
+    in = "1";
+    EXPECT_EQ(a.next(in, false, &v), Answers::NONE);
+    in = "23 ";
+    EXPECT_EQ(a.next(in, false, &v), ANSWER);
+    EXPECT_EQ(v, 123);
+    // More than a mebibyte that answers nothing ends the input.
+    in = "x" + std::string((1 << 20) + 1, '\0');
+    EXPECT_EQ(a.next(in, false, &v), WRONG);
+    EXPECT_EQ(a.next(in, false, &v), ENDED);
 }
 
 TEST(DecodeKey, ArrowsSpaceAndEverythingElse)
@@ -266,10 +322,10 @@ TEST_F(Console_, GbkLocaleGetsGbkBytes)
 TEST_F(Console_, TextAfterANarrowArrowKeepsItsTwoColumnPlace)
 {
     // The probe, like many terminals, draws arrows one column wide.
-    set_cocate(21, 10);
+    command(1);
     out("↑:旋转");
     fc->flush();
-    EXPECT_EQ(fc->screen.cell(42, 10).ch, "↑");
-    EXPECT_EQ(fc->screen.cell(44, 10).ch, ":");
-    EXPECT_EQ(fc->screen.cell(45, 10).ch, "旋");
+    EXPECT_EQ(fc->screen.cell(0, 0).ch, "↑");
+    EXPECT_EQ(fc->screen.cell(2, 0).ch, ":");
+    EXPECT_EQ(fc->screen.cell(3, 0).ch, "旋");
 }

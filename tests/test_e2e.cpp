@@ -428,7 +428,7 @@ TEST(E2E, TheViewerFollowsAGrowingLogAndMindsTheTerminalAsTheGameDoes)
     ASSERT_TRUE(g.wait_text("第 7 / 7 步"));
     // Emptied for a new game: said so, and the new game is there to watch.
     std::ofstream(file, std::ios::binary | std::ios::trunc).flush();
-    ASSERT_TRUE(g.wait_text("记录已被清空"));
+    ASSERT_TRUE(g.wait_text("记录已清空"));
     EXPECT_TRUE(g.screen.contains("第 7 / 7 步"));
     std::ofstream(file, std::ios::binary) << a_log(10, 15, 3);
     g.type("\x1b[F");

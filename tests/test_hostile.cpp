@@ -85,34 +85,42 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
     // The height question is covered with the end-to-end tests. With a pipe
     // for input the game still has the terminal for its screen; with
     // standard input closed it reads the end of input at once.
-    // Input that can give no answer ends too: a line longer than what is
-    // read ahead is one wrong entry, and NUL bytes without end end it.
-    for (const char* where : {"width", "log", "end screen", "width, no terminal", "width, input closed",
-                              "width, input /dev/zero", "width, one long line", "width, error closed"}) {
+    // Input that can give no answer ends too: a line of text longer than
+    // what is read ahead is one wrong entry, and NUL bytes without end end
+    // it. Blanks are skipped as they come, however many: a number after
+    // them is still a number.
+    for (const char* where : {"width, blanks then a number", "width", "log", "end screen", "width, no terminal",
+                              "width, input closed", "width, input /dev/zero", "width, one long line",
+                              "width, error closed"}) {
         SCOPED_TRACE(where);
         PtyGame::Options o;
         o.stdin_pipe = std::strcmp(where, "width, no terminal") == 0;
+        const bool blanks = std::strcmp(where, "width, blanks then a number") == 0;
         const char* from = std::strcmp(where, "width, input closed") == 0      ? "<&-"
                            : std::strcmp(where, "width, input /dev/zero") == 0 ? "</dev/zero"
                            : std::strcmp(where, "width, one long line") == 0   ? "<long"
+                           : blanks                                           ? "<blanks"
                                                                                : nullptr;
         const bool no_err = std::strcmp(where, "width, error closed") == 0;
         const std::string bin = from || no_err ? scratch_dir() : "";
         if (from || no_err) {
             std::string line;
             for (int k = 0; k < 400000; k++)
-                line += "1 ";
+                line += "x ";
             std::ofstream(bin + "/long") << line << "\n";
+            std::ofstream(bin + "/blanks") << std::string(5000, ' ') << "20\n";
             o.program = script(bin, "cd '" + bin + "'; exec '" DROPIX_BIN "' " + (from ? from : "2>&-"));
         }
         PtyGame g(o);
         if (from) {
             EXPECT_EQ(g.wait_exit(10000), 1);
             EXPECT_NE(g.raw.find("宽度设置,建议20 请输入 10~100"), std::string::npos);
+            // The width read after the blanks: the height is asked.
+            EXPECT_EQ(g.raw.find("高度设置") != std::string::npos, blanks);
             size_t errors = 0;
             for (size_t at = g.raw.find("输入错误"); at != std::string::npos; at = g.raw.find("输入错误", at + 1))
                 errors++;
-            EXPECT_EQ(errors, std::strcmp(from, "<&-") == 0 ? 0u : 1u);
+            EXPECT_EQ(errors, std::strcmp(from, "<&-") == 0 || blanks ? 0u : 1u);
             EXPECT_TRUE(g.screen.contains("my-dropix: 输入已结束"));
             expect_terminal_back(g);
             remove_tree(bin);

@@ -25,6 +25,7 @@
 
 #include "fixture.h"
 #include "planner.h"
+#include "console/utf8.h"
 
 namespace {
 
@@ -512,7 +513,7 @@ void Session::check_screen(bool full)
 // it with a blank beside it.
 void Session::check_picture(bool full)
 {
-    const Frame& f = fc_->frame();
+    const Picture& f = fc_->frame();
     const Screen& s = fc_->screen;
     for (int y = 0; y < std::min(f.rows(), s.rows()); y++) {
         // A glyph begins a column to the left of what was redrawn of it.
@@ -520,7 +521,7 @@ void Session::check_picture(bool full)
         const int to = full ? f.cols() : std::min(redrawn_[y][1], f.cols());
         redrawn_[y][0] = redrawn_[y][1] = 0;
         for (int c = from; c < std::min(to, s.cols()); c++) {
-            const Frame::Cell want = f.at(c, y);
+            const Picture::Cell want = f.at(c, y);
             if (want.ch == 0)
                 continue;
             const Cell got = s.cell(c, y);

@@ -117,7 +117,6 @@ int run()
                 case Key::Left: change(CH_LEFT); break;
                 case Key::Right: change(CH_RIGHT); break;
                 case Key::Down: change(CH_DOWN); break;
-                case Key::Small: f_ck(); break;
                 default: break;
                 }
             }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "console/file.h"
+#include "platform/platform.h"
 #include "log/format.h"
 
 class LogReader {

@@ -55,28 +55,11 @@ void s_m()
     d_fs();
 }
 
-// Waits until the terminal is large enough for the well and the side panel,
-// or the player presses a key to go on anyway; then plays on it.
+// Plays on the terminal from here: it must show the well and the side panel,
+// whose lines may run on past the longest text with a score of many digits.
 void f_ck()
 {
-    // The longest side-panel text, the next-piece label, takes 10 columns.
-    w_ck(2 * X + 2 + 10, Y + 1);
-}
-
-// Waits until the terminal has need_c columns and need_r rows, or the player
-// presses a key to go on anyway; then plays on it. In play, the console
-// keeps the picture meanwhile and paints it again after.
-void w_ck(int need_c, int need_r)
-{
-    int c, r;
-    while (con->size(&c, &r) && (c < need_c || r < need_r)) {
-        con->ask();
-        command(CMD_CLS);
-        set_color(WHITE, BLACK);
-        out("窗口太小：本局需要至少 %d 列、%d 行，现在只有 %d 列、%d 行。\n", need_c, need_r, c, r);
-        out("请放大窗口，或按任意键继续。\n");
-        if (con->wait_resize_or_key())
-            break;
-    }
-    con->play(need_c, need_r);
+    // The next-piece label, the longest text, takes 10 columns; a score or
+    // speed of ten digits and a sign, 16.
+    con->play(2 * X + 2 + 10, Y + 1, 2 * X + 2 + 16);
 }

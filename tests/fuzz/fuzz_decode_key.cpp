@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check.h"
-#include "console/input.h"
+#include "console/keys.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "console/file.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -35,18 +35,39 @@ bool disk_file(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
            !(info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
-// The file opened for writing, not truncated, or INVALID_HANDLE_VALUE. A
-// symbolic link or junction is opened itself rather than followed, and is
-// refused once looked at, as are a device name (NUL, CON, COM1) and a file
-// with a second hard link; a directory cannot be opened this way at all.
-HANDLE open_regular(const char* name)
+// Why a file could not be written, from the last error.
+FileFault fault()
+{
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return FileFault::Missing;
+    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return FileFault::Denied;
+    case ERROR_WRITE_PROTECT: return FileFault::ReadOnly;
+    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: return FileFault::Full;
+    case ERROR_FILE_TOO_LARGE: return FileFault::Limit;
+    default: return FileFault::Other;
+    }
+}
+
+// The file opened for writing, not truncated, or INVALID_HANDLE_VALUE with
+// *why. A symbolic link or junction is opened itself rather than followed,
+// and is refused once looked at, as are a device name (NUL, CON, COM1) and a
+// file with a second hard link; a directory cannot be opened this way at all.
+HANDLE open_regular(const char* name, FileFault* why)
 {
     HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, SHARE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        *why = fault();
         return h;
+    }
     BY_HANDLE_FILE_INFORMATION info;
-    if (!disk_file(h, &info) || info.nNumberOfLinks != 1) {
+    *why = GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)
+               ? FileFault::NotRegular
+           : info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? FileFault::Link
+           : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY     ? FileFault::NotRegular
+           : info.nNumberOfLinks != 1                             ? FileFault::Shared
+                                                                  : FileFault::None;
+    if (*why != FileFault::None) {
         CloseHandle(h);
         return INVALID_HANDLE_VALUE;
     }
@@ -64,17 +85,18 @@ HANDLE handle(FileIn f) { return reinterpret_cast<HANDLE>(f); }
 
 } // namespace
 
-bool file_empty(const char* name)
+FileFault file_empty(const char* name)
 {
-    HANDLE h = open_regular(name);
+    FileFault why = FileFault::Other;
+    HANDLE h = open_regular(name, &why);
     if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = cut_at(h, 0);
+        return why;
+    why = cut_at(h, 0) ? FileFault::None : fault();
     CloseHandle(h);
-    return ok;
+    return why;
 }
 
-bool file_append(const char* name, const char* p, size_t n)
+FileFault file_append(const char* name, const char* p, size_t n)
 {
     static std::string text;
     text.clear();
@@ -83,20 +105,24 @@ bool file_append(const char* name, const char* p, size_t n)
             text += '\r';
         text += p[k];
     }
-    HANDLE h = open_regular(name);
+    FileFault why = FileFault::Other;
+    HANDLE h = open_regular(name, &why);
     if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = false;
+        return why;
     LARGE_INTEGER end;
-    if (text.size() <= MAXDWORD && GetFileSizeEx(h, &end) && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) {
+    if (text.size() > MAXDWORD || !GetFileSizeEx(h, &end) || !SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) {
+        why = FileFault::Other;
+    } else {
         DWORD put = 0;
-        ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+        const bool wrote = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+        const bool ok = wrote && put == text.size();
+        why = ok ? FileFault::None : wrote ? FileFault::Full : fault();
         // A full disk may take part of it: no torn snapshot stays.
         if (!ok)
             cut_at(h, end.QuadPart);
     }
     CloseHandle(h);
-    return ok;
+    return why;
 }
 
 FileIn file_open_in(const char* name, FileFault* why)

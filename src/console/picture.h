@@ -7,44 +7,13 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
-// How a platform draws. Positions are columns and rows from the top left.
-class Painter {
-public:
-    virtual ~Painter() = default;
-    // Colours for the glyphs that follow; blank() wants the background only.
-    virtual void pen(int fore, int back) = 0;
-    virtual void pen_back(int back) = 0;
-    // A row below 0 is the row the cursor is in.
-    virtual void go(int col, int row) = 0;
-    // Glyphs at the cursor, which moves past them.
-    virtual void put(std::string_view utf8) = 0;
-    // n blanks in the pen's background from the cursor on; it stays.
-    virtual void blank(int n) = 0;
-    // The whole screen blank in the pen's background, the cursor home.
-    virtual void wipe() = 0;
+#include "console/painter.h"
 
-    // What each of those costs here, in one unit (bytes, or calls).
-    virtual int cost_go(int col, int row) const = 0;
-    virtual int cost_pen(int fore, int back) const = 0;
-    virtual int cost_pen_back(int back) const = 0;
-    virtual int cost_put(char16_t ch) const = 0;
-    virtual int cost_blank(int n) const = 0;
-};
-
-// "■" and the arrows are drawn one column wide by many terminals and two by
-// others; the game lays them out in two.
-bool ambiguous(char32_t ch);
-// Columns the game lays a character out in: 1 for ASCII, else 2.
-inline int layout_width(char32_t ch) { return ch < 0x80 ? 1 : 2; }
-// The column a terminal's cursor stands in after it draws utf8 from column
-// col, when it draws the ambiguous glyphs amb columns wide (0: not known);
-// -1 when that cannot be told.
-int cursor_after(int col, std::string_view utf8, int amb);
-
-class Frame {
+class Picture {
 public:
     // A blank picture of `cols` x `rows`; drawing beyond it is dropped.
     void resize(int cols, int rows);
@@ -77,18 +46,20 @@ public:
     Cell at(int col, int row) const;
 
 private:
-    // A cell in one byte: which of the looks the picture holds it has, each
+    // A cell in two bytes: which of the looks the picture holds it has, each
     // a glyph (' ' for a blank, 0 for the right half of a two-column one)
     // in colours fore + 16 * back (a blank's foreground is its background).
-    using Slot = uint8_t;
+    // The looks in use are at most twice the cells, far fewer than slots.
+    using Slot = uint16_t;
     struct Look {
         char16_t ch;
         uint8_t a;
     };
-    static constexpr Slot NOTHING = 255; // a look the terminal may not have
+    static constexpr Slot NOTHING = 0xffff; // a look the terminal may not have
 
     size_t index(int col, int row) const { return static_cast<size_t>(row) * static_cast<size_t>(cols_) + col; }
     Slot intern(char16_t ch, uint8_t a);
+    void compact();
     Slot blank(int bg) { return intern(u' ', static_cast<uint8_t>(bg * 17)); }
     bool half(Slot s) const { return looks_[s].ch == 0; }
     void set(size_t at, Slot s);
@@ -101,6 +72,7 @@ private:
     int cols_ = 0, rows_ = 0;
     std::vector<Slot> cells_;   // the picture
     std::vector<Look> looks_;   // the looks it holds, by slot
+    std::unordered_map<uint32_t, Slot> slots_; // and the slot of each
     Slot last_ = 0;             // the slot looked up last
     // What the terminal shows is the picture as last sent: a cell changed
     // since keeps its old look here, once, and its row is marked.

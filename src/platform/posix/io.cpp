@@ -9,20 +9,24 @@
 #include <cerrno>
 #include <ctime>
 
-#include "console/posix/posix_console.h"
+#include "platform/posix/posix.h"
 
-long long PosixConsole::mono_ns()
+namespace {
+
+constexpr long long ANSWER_WAIT_NS = 200000000LL; // for a late answer at the way out
+
+} // namespace
+
+long long mono_ns()
 {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
-int PosixConsole::now_ms() { return static_cast<int>((mono_ns() - start_ns_) / 1000000LL); }
+int PosixPlatform::now_ms() { return static_cast<int>((mono_ns() - start_ns_) / 1000000LL); }
 
-unsigned PosixConsole::seed() { return static_cast<unsigned>(std::time(nullptr)); }
-
-bool PosixConsole::size(int* cols, int* rows)
+bool PosixPlatform::size(int* cols, int* rows)
 {
     struct winsize ws;
     for (int fd : {STDOUT_FILENO, STDIN_FILENO})
@@ -34,35 +38,72 @@ bool PosixConsole::size(int* cols, int* rows)
     return false;
 }
 
-// Reads what standard input has now, without waiting.
-// What is not read yet waits in the terminal or the pipe, not here.
-void PosixConsole::fill()
+// Reads what standard input has now, without waiting. What is not read yet
+// waits in the terminal or the pipe, not here.
+bool PosixPlatform::read(std::string& in, size_t room, bool)
 {
-    while (!eof_ && room() > 0) {
+    while (!eof_ && room > 0) {
         struct pollfd p = {in_fd_, POLLIN, 0};
         if (poll(&p, 1, 0) <= 0)
-            return;
+            break;
         char b[4096];
-        const size_t want = room() < sizeof b ? room() : sizeof b;
-        const ssize_t r = read(in_fd_, b, want);
+        const size_t want = room < sizeof b ? room : sizeof b;
+        const ssize_t r = ::read(in_fd_, b, want);
         if (r > 0) {
-            in_.append(b, static_cast<size_t>(r));
+            in.append(b, static_cast<size_t>(r));
+            room -= static_cast<size_t>(r);
             if (static_cast<size_t>(r) < want)
-                return;
+                break;
         } else if (r < 0 && (errno == EINTR || errno == EAGAIN)) {
-            return;
+            break;
         } else {
             eof_ = true;
         }
+    }
+    if (probing_)
+        answer(in);
+    return !eof_;
+}
+
+// The terminal's answer about "■", taken out of the typed bytes.
+bool PosixPlatform::answer(std::string& in)
+{
+    const int w = take_glyph_answer(in);
+    if (w < 0)
+        return false;
+    probing_ = false;
+    amb_ = w;
+    return true;
+}
+
+// An answer still awaited at the way out would reach the shell as typed
+// text: it is waited for a little, and dropped with what came before it.
+void PosixPlatform::swallow_answer()
+{
+    if (!probing_ || eof_)
+        return;
+    std::string in;
+    for (const long long end = mono_ns() + ANSWER_WAIT_NS; probing_;) {
+        const long long left = end - mono_ns();
+        struct pollfd p = {in_fd_, POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, static_cast<int>(left / 1000000LL) + 1) <= 0)
+            break;
+        char b[256];
+        const ssize_t r = ::read(in_fd_, b, sizeof b);
+        if (r <= 0 && !(r < 0 && (errno == EINTR || errno == EAGAIN)))
+            break;
+        if (r > 0)
+            in.append(b, static_cast<size_t>(r));
+        answer(in);
     }
 }
 
 // Waits until a signal comes, standard input is readable (with `input`),
 // or the monotonic clock passes deadline_ns (negative: no deadline).
 // Returns false when the deadline ended the wait.
-bool PosixConsole::wait_until(long long deadline_ns, bool input)
+bool PosixPlatform::wait_until(long long deadline_ns, bool input)
 {
-    const bool in = input && !eof_ && room() > 0;
+    const bool in = input && !eof_;
     for (;;) {
         fd_set fds;
         FD_ZERO(&fds);
@@ -94,7 +135,7 @@ bool PosixConsole::wait_until(long long deadline_ns, bool input)
         if (r > 0 && wake_ >= 0 && FD_ISSET(wake_, &fds)) {
             // The flags say which signals came; the bytes only woke us.
             char b[64];
-            while (read(wake_, b, sizeof b) > 0) {
+            while (::read(wake_, b, sizeof b) > 0) {
             }
         }
         if (r != 0)
@@ -102,15 +143,7 @@ bool PosixConsole::wait_until(long long deadline_ns, bool input)
     }
 }
 
-void PosixConsole::block(int due_ms)
+void PosixPlatform::wait(int due_ms, bool input)
 {
-    wait_until(due_ms < 0 ? -1 : start_ns_ + static_cast<long long>(due_ms) * 1000000LL, true);
-}
-
-void PosixConsole::sleep_ms(int ms)
-{
-    flush();
-    const long long until = mono_ns() + ms * 1000000LL;
-    while (wait_until(until, false))
-        settle();
+    wait_until(due_ms < 0 ? -1 : start_ns_ + static_cast<long long>(due_ms) * 1000000LL, input);
 }

@@ -1,67 +1,17 @@
-#include "console/frame.h"
+#include "console/picture.h"
 
 #include <algorithm>
+#include <cassert>
 
-namespace {
+#include "console/utf8.h"
 
-// The next character of s from s[k] on; a broken sequence is one U+FFFD.
-char32_t next_char(std::string_view s, size_t& k)
-{
-    const unsigned char b = static_cast<unsigned char>(s[k++]);
-    if (b < 0x80)
-        return b;
-    const int more = b >= 0xf0 ? 3 : b >= 0xe0 ? 2 : b >= 0xc0 ? 1 : -1;
-    if (more < 0)
-        return 0xfffd;
-    char32_t c = b & (0x3f >> more);
-    for (int i = 0; i < more; i++) {
-        if (k >= s.size() || (static_cast<unsigned char>(s[k]) & 0xc0) != 0x80)
-            return 0xfffd;
-        c = (c << 6) | (static_cast<unsigned char>(s[k++]) & 0x3f);
-    }
-    return c;
-}
-
-void utf8(char16_t c, char* out, size_t* n)
-{
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-        *n = 1;
-    } else if (c < 0x800) {
-        out[0] = static_cast<char>(0xc0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3f));
-        *n = 2;
-    } else {
-        out[0] = static_cast<char>(0xe0 | (c >> 12));
-        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out[2] = static_cast<char>(0x80 | (c & 0x3f));
-        *n = 3;
-    }
-}
-
-} // namespace
-
-bool ambiguous(char32_t ch) { return (ch >= 0x2190 && ch <= 0x21ff) || (ch >= 0x25a0 && ch <= 0x25ff); }
-
-int cursor_after(int col, std::string_view s, int amb)
-{
-    for (size_t k = 0; k < s.size() && col >= 0;) {
-        const char32_t ch = next_char(s, k);
-        if (ch == '\r')
-            col = 0;
-        else if (ch < 0x20)
-            col = -1;
-        else
-            col = !ambiguous(ch) ? col + layout_width(ch) : amb > 0 ? col + amb : -1;
-    }
-    return col;
-}
-
-void Frame::resize(int cols, int rows)
+void Picture::resize(int cols, int rows)
 {
     cols_ = std::max(cols, 0);
     rows_ = std::max(rows, 0);
-    looks_ = {{u' ', 0}, {u'?', 7}};
+    looks_ = {{u' ', 0}};
+    slots_.clear();
+    slots_[u' ' << 8] = 0;
     last_ = 0;
     const size_t n = static_cast<size_t>(cols_) * static_cast<size_t>(rows_);
     cells_.assign(n, blank(0));
@@ -73,30 +23,59 @@ void Frame::resize(int cols, int rows)
     lost_ = true;
 }
 
-Frame::Cell Frame::at(int col, int row) const
+Picture::Cell Picture::at(int col, int row) const
 {
     const Look l = looks_[cells_[index(col, row)]];
     return {l.ch, l.a & 15, l.a >> 4};
 }
 
-// The slot of a look, added when new; a picture holds few. Past the
-// table's end a glyph shows as "?".
-Frame::Slot Frame::intern(char16_t ch, uint8_t a)
+// The slot of a look, added when new.
+Picture::Slot Picture::intern(char16_t ch, uint8_t a)
 {
     if (looks_[last_].ch == ch && looks_[last_].a == a)
         return last_;
-    for (size_t k = 0; k < looks_.size(); k++)
-        if (looks_[k].ch == ch && looks_[k].a == a)
-            return last_ = static_cast<Slot>(k);
+    const uint32_t key = static_cast<uint32_t>(ch) << 8 | a;
+    const auto found = slots_.find(key);
+    if (found != slots_.end())
+        return last_ = found->second;
     if (looks_.size() >= NOTHING)
-        return 1;
+        compact();
+    assert(looks_.size() < NOTHING);
+    const Slot s = static_cast<Slot>(looks_.size());
     looks_.push_back({ch, a});
-    return last_ = static_cast<Slot>(looks_.size() - 1);
+    slots_[key] = s;
+    return last_ = s;
 }
 
-void Frame::attr(int fore, int back) { attr_ = static_cast<uint8_t>((fore & 15) + 16 * (back & 15)); }
+// Keeps only the looks that cells show or the terminal still has: fewer
+// than twice the cells, so there is always room after.
+void Picture::compact()
+{
+    std::vector<Slot> to(looks_.size(), NOTHING);
+    std::vector<Look> kept;
+    auto renumber = [&](Slot& s) {
+        if (to[s] == NOTHING) {
+            to[s] = static_cast<Slot>(kept.size());
+            kept.push_back(looks_[s]);
+        }
+        s = to[s];
+    };
+    Slot blank = 0;
+    renumber(blank);
+    for (Slot& s : cells_)
+        renumber(s);
+    for (auto& o : old_)
+        renumber(o.second);
+    looks_ = std::move(kept);
+    slots_.clear();
+    for (size_t k = 0; k < looks_.size(); k++)
+        slots_[static_cast<uint32_t>(looks_[k].ch) << 8 | looks_[k].a] = static_cast<Slot>(k);
+    last_ = 0;
+}
 
-void Frame::move(int col, int row)
+void Picture::attr(int fore, int back) { attr_ = static_cast<uint8_t>((fore & 15) + 16 * (back & 15)); }
+
+void Picture::move(int col, int row)
 {
     col_ = col;
     row_at_ = row;
@@ -104,7 +83,7 @@ void Frame::move(int col, int row)
 
 // Changes a cell; its look before the first change since the last send
 // is kept, for the terminal still shows it.
-void Frame::set(size_t at, Slot s)
+void Picture::set(size_t at, Slot s)
 {
     if (cells_[at] == s)
         return;
@@ -118,7 +97,7 @@ void Frame::set(size_t at, Slot s)
     d = std::max<uint8_t>(d, 1);
 }
 
-void Frame::clear()
+void Picture::clear()
 {
     const Slot b = blank(0);
     for (size_t k = 0; k < cells_.size(); k++)
@@ -126,10 +105,10 @@ void Frame::clear()
     col_ = row_at_ = 0;
 }
 
-void Frame::text(std::string_view s)
+void Picture::text(std::string_view s)
 {
     for (size_t k = 0; k < s.size();) {
-        const char32_t ch = next_char(s, k);
+        const char32_t ch = utf8_next(s, k);
         if (ch == '\n' || ch == '\r') {
             col_ = 0;
             row_at_ += ch == '\n';
@@ -141,7 +120,7 @@ void Frame::text(std::string_view s)
 }
 
 // A glyph overwrites half of a two-column one: the other half is blank now.
-void Frame::unlink(int col, int row)
+void Picture::unlink(int col, int row)
 {
     if (half(cells_[index(col, row)]) && col > 0) {
         const size_t lead = index(col - 1, row);
@@ -152,7 +131,7 @@ void Frame::unlink(int col, int row)
     }
 }
 
-void Frame::put(int col, int row, char32_t ch)
+void Picture::put(int col, int row, char32_t ch)
 {
     const int w = layout_width(ch);
     if (row < 0 || row >= rows_ || col < 0 || col + w > cols_)
@@ -168,15 +147,15 @@ void Frame::put(int col, int row, char32_t ch)
         set(at + 1, seen ? intern(0, attr_) : blank(bg));
 }
 
-void Frame::lose() { lost_ = true; }
+void Picture::lose() { lost_ = true; }
 
-void Frame::lose_row(int row)
+void Picture::lose_row(int row)
 {
     if (row >= 0 && row < rows_)
         dirty_[static_cast<size_t>(row)] = 2;
 }
 
-void Frame::send(Painter& p, int tcols, int trows, int amb)
+void Picture::send(Painter& p, int tcols, int trows, int amb)
 {
     if (cols_ == 0 || rows_ == 0)
         return;
@@ -220,7 +199,7 @@ void Frame::send(Painter& p, int tcols, int trows, int amb)
 // A row of the picture as a terminal n columns wide lays it out: an
 // ambiguous glyph drawn one column wide leaves a blank beside it, and a
 // two-column glyph with no room for its right half is left out.
-void Frame::layout(const Slot* from, Slot* to, int n, int amb)
+void Picture::layout(const Slot* from, Slot* to, int n, int amb)
 {
     for (int c = 0; c < n;) {
         const Slot w = from[c];
@@ -242,7 +221,7 @@ void Frame::layout(const Slot* from, Slot* to, int n, int amb)
     }
 }
 
-void Frame::send_row(Painter& p, int row, int n, int amb)
+void Picture::send_row(Painter& p, int row, int n, int amb)
 {
     const Slot* t = now_.data();
     const Slot* h = was_.data();
@@ -292,7 +271,7 @@ void Frame::send_row(Painter& p, int row, int n, int amb)
 
 // Writes columns [from, to] of the row as the picture has them; `last`:
 // nothing after them in the row is written.
-void Frame::write(Painter& p, int row, int from, int to, int amb, bool last)
+void Picture::write(Painter& p, int row, int from, int to, int amb, bool last)
 {
     const Slot* t = now_.data();
     // Blanks that end the run are erased in one go when that is cheaper,
@@ -303,8 +282,7 @@ void Frame::write(Painter& p, int row, int from, int to, int amb, bool last)
     const int blanks = to + 1 - tail;
     const bool erase = blanks > 1 && p.cost_blank(blanks) + (last ? 0 : p.cost_blank(blanks)) < blanks * p.cost_put(u' ');
     const int stop = erase ? tail : to + 1;
-    char buf[4];
-    size_t len;
+    std::string glyph;
     for (int c = from; c < stop; c++) {
         const Look x = looks_[t[c]];
         if (x.ch == 0)
@@ -323,8 +301,9 @@ void Frame::write(Painter& p, int row, int from, int to, int amb, bool last)
             p.put("  ");
             p.go(c, row);
         }
-        utf8(ch, buf, &len);
-        p.put(std::string_view(buf, len));
+        glyph.clear();
+        utf8_put(glyph, ch);
+        p.put(glyph);
     }
     if (erase) {
         p.go(tail, row);

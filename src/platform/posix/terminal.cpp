@@ -2,20 +2,17 @@
 // are taken only while the game is the terminal's foreground job, and given
 // back as they were found on every way out, suspend included.
 #include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
-#include "console/posix/posix_console.h"
+#include "platform/posix/posix.h"
 
 namespace {
 
@@ -178,28 +175,7 @@ bool heed(int sig, void (*fn)(int))
     return true;
 }
 
-// The locale, whose codeset the terminal's text is written in.
-const char* codeset()
-{
-    std::setlocale(LC_ALL, "");
-    return nl_langinfo(CODESET);
-}
-
-// Runs before the console makes anything: a standard descriptor that was
-// closed is opened on /dev/null, so that no pipe or file of the game takes
-// its number.
-const char* prepare()
-{
-    for (int fd = 0; fd <= 2; fd++)
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            const int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-            if (n >= 0 && n != fd) {
-                dup2(n, fd);
-                close(n);
-            }
-        }
-    return codeset();
-}
+} // namespace
 
 // Writes all of p[0..n), unless a signal to quit cuts a blocked write
 // short (the write then returns what it took, or fails). False when the
@@ -221,92 +197,19 @@ bool write_all(int fd, const char* p, size_t n)
     return true;
 }
 
-// C0, DEL and C1: what a terminal may act on rather than show.
-bool control(unsigned long c) { return c < 0x20 || (c >= 0x7f && c < 0xa0); }
 
-// Length of the valid UTF-8 character at s[k] (its code point in *c), or 0.
-size_t utf8_at(std::string_view s, size_t k, unsigned long* c)
+std::unique_ptr<Platform> platform_open()
 {
-    const unsigned char b = static_cast<unsigned char>(s[k]);
-    const size_t n = b < 0x80 ? 1 : b >= 0xc2 && b < 0xe0 ? 2 : b >= 0xe0 && b < 0xf0 ? 3 : b >= 0xf0 && b < 0xf5 ? 4 : 0;
-    if (n == 0 || k + n > s.size())
-        return 0;
-    unsigned long v = n == 1 ? b : b & (0x7f >> n);
-    for (size_t i = 1; i < n; i++) {
-        const unsigned char d = static_cast<unsigned char>(s[k + i]);
-        if ((d & 0xc0) != 0x80)
-            return 0;
-        v = v << 6 | (d & 0x3f);
-    }
-    static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (v < least[n] || v > 0x10ffff || (v >= 0xd800 && v < 0xe000))
-        return 0;
-    *c = v;
-    return n;
+    if (platform_was_closed(STDOUT_FILENO))
+        return nullptr;
+    return std::make_unique<PosixPlatform>();
 }
 
-// Bytes of the terminal's encoding as they may be shown: characters as they
-// are, control characters and what is no character in octal (ESC as \033),
-// the backslash doubled.
-std::string escaped(std::string_view s, bool gb)
-{
-    std::string out;
-    std::mbstate_t st{};
-    for (size_t k = 0; k < s.size();) {
-        unsigned long c = 0;
-        size_t n;
-        if (gb) {
-            wchar_t w = 0;
-            n = std::mbrtowc(&w, s.data() + k, s.size() - k, &st);
-            if (n == 0 || n > s.size() - k) {
-                st = std::mbstate_t{};
-                n = 0;
-            }
-            c = static_cast<unsigned long>(w);
-        } else {
-            n = utf8_at(s, k, &c);
-        }
-        if (n > 0 && !control(c) && s[k] != '\\') {
-            out.append(s, k, n);
-            k += n;
-            continue;
-        }
-        for (size_t end = k + (n > 0 ? n : 1); k < end; k++) {
-            const unsigned char b = static_cast<unsigned char>(s[k]);
-            out += '\\';
-            if (b == '\\') {
-                out += '\\';
-            } else {
-                out += static_cast<char>('0' + (b >> 6));
-                out += static_cast<char>('0' + (b >> 3 & 7));
-                out += static_cast<char>('0' + (b & 7));
-            }
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-bool say(bool error, std::string_view utf8, bool encode)
-{
-    // The standard descriptors are left as they are: a closed one is a
-    // failed write.
-    Encoder enc(codeset());
-    std::string out;
-    if (encode)
-        enc.append(out, utf8.data(), utf8.size());
-    else
-        out = escaped(utf8, enc.converting());
-    return write_all(error ? STDERR_FILENO : STDOUT_FILENO, out.data(), out.size());
-}
-
-PosixConsole::PosixConsole() : AnsiConsole(prepare())
+PosixPlatform::PosixPlatform() : enc_(locale_codeset()), paint_(enc_)
 {
     start_ns_ = mono_ns();
     keys_in_ = isatty(STDIN_FILENO) != 0;
     term_ = keys_in_ ? STDIN_FILENO : isatty(STDOUT_FILENO) ? STDOUT_FILENO : -1;
-    edit_ = keys_in_;
     // A Ctrl-C flushes what the terminal holds: had that come between the
     // look that saw keys and the read, a read that may wait would wait for
     // good. The terminal's own description of its own, not the shell's, is
@@ -355,14 +258,14 @@ PosixConsole::PosixConsole() : AnsiConsole(prepare())
     take();
 }
 
-PosixConsole::~PosixConsole()
+PosixPlatform::~PosixPlatform()
 {
     restore();
     if (in_fd_ != STDIN_FILENO)
         close(in_fd_);
 }
 
-bool PosixConsole::foreground() const
+bool PosixPlatform::foreground() const
 {
     if (term_ < 0)
         return true;
@@ -374,7 +277,7 @@ bool PosixConsole::foreground() const
 // Started or continued in the background, the game stops as a background
 // job that touches its terminal is stopped, and goes on when it is brought
 // to the foreground.
-void PosixConsole::wait_foreground()
+void PosixPlatform::wait_foreground()
 {
     while (!foreground()) {
         if (g_quit_sig)
@@ -393,7 +296,7 @@ void PosixConsole::wait_foreground()
 // Sets the key mode and shows the game's own screen. The key mode is set
 // once for the run and kept at the questions too, so that no switch of
 // modes ever throws away what was typed.
-void PosixConsole::take()
+void PosixPlatform::take()
 {
     if (keys_in_ && !held_ && tcgetattr(STDIN_FILENO, &g_found) == 0) {
         keys_ = g_found;
@@ -417,61 +320,52 @@ void PosixConsole::take()
     g_held = 1;
     if (g_modes)
         tcsetattr(STDIN_FILENO, TCSADRAIN, &keys_);
-    std::string s = "\x1b[?1049h";
-    if (hidden_)
-        s += "\x1b[?25l";
-    s += sgr(7, 0) + "\x1b[2J\x1b[H";
+    std::string s = "\x1b[?1049h" + AnsiPainter::sgr(DEFAULT_FORE, DEFAULT_BACK) + "\x1b[2J\x1b[H";
     // How wide the terminal draws "■" decides how pictures are sent; only
     // a terminal that both shows the output and types the input can say.
     if (keys_in_ && amb_ == 0 && !asked_ && isatty(STDOUT_FILENO)) {
-        s += probe();
-        asked_ = true;
+        s += glyph_probe(enc_);
+        asked_ = probing_ = true;
     }
-    if (!write_all(STDOUT_FILENO, s.data(), s.size()) && !g_quit_sig)
-        gone();
-    forget();
+    // What was drawn for the screen before is of no use on this one.
+    paint_.forget();
+    paint_.out() = s;
 }
 
-void PosixConsole::give_back()
+void PosixPlatform::give_back()
 {
     hand_back();
     held_ = false;
 }
 
-void PosixConsole::restore()
+void PosixPlatform::restore()
 {
     if (restored_)
         return;
-    flush();
+    paint_.out().clear();
+    swallow_answer();
     give_back();
     restored_ = true;
 }
 
-void PosixConsole::emit(const char* p, size_t n)
+bool PosixPlatform::send()
 {
+    std::string& out = paint_.out();
     // Stopped unawares and continued in the background: the terminal is
     // the shell's until the game acts on the continue.
-    if (g_cont && held_ && !foreground())
-        return;
-    const bool ok = write_all(STDOUT_FILENO, p, n);
+    if (out.empty() || (g_cont && held_ && !foreground()))
+        return true;
+    const bool ok = write_all(STDOUT_FILENO, out.data(), out.size());
+    out.clear();
     if (g_quit_sig)
         die();
-    if (!ok)
-        gone();
+    return ok;
 }
 
-// Standard output went away (its reader left, the disk is full, the
-// terminal hung up): there is no playing on unseen.
-[[noreturn]] void PosixConsole::gone()
-{
-    buf_.clear();
-    PosixConsole::quit(1, "无法写入标准输出");
-}
-
-[[noreturn]] void PosixConsole::die()
+[[noreturn]] void PosixPlatform::die()
 {
     const int sig = g_quit_sig;
-    buf_.clear();
+    paint_.out().clear();
     give_back();
     restored_ = true;
     signal(sig, SIG_DFL);
@@ -484,10 +378,10 @@ void PosixConsole::emit(const char* p, size_t n)
 }
 
 // Ctrl-Z: the terminal goes back to the shell, then the game stops.
-void PosixConsole::suspend()
+void PosixPlatform::suspend()
 {
     g_stop = 0;
-    flush();
+    send();
     give_back();
     signal(SIGTSTP, SIG_DFL);
     raise(SIGTSTP);
@@ -495,9 +389,9 @@ void PosixConsole::suspend()
     g_cont = 1; // what follows a continue, even had its signal come early
 }
 
-// Acts on the signals that came: quit, stop, continue, resize.
-void PosixConsole::settle()
+unsigned PosixPlatform::events()
 {
+    unsigned ev = 0;
     if (g_quit_sig)
         die();
     if (g_stop)
@@ -515,28 +409,11 @@ void PosixConsole::settle()
         }
         wait_foreground();
         take();
-        lost_ = true;
+        ev |= SCREEN_LOST | RESIZED;
     }
     if (g_winch) {
         g_winch = 0;
-        lost_ = true;
+        ev |= SCREEN_LOST | RESIZED;
     }
-}
-
-bool PosixConsole::lost()
-{
-    settle();
-    const bool l = lost_;
-    lost_ = false;
-    return l;
-}
-
-void PosixConsole::quit(int status, const char* why)
-{
-    restore();
-    std::string msg = "my-dropix: ";
-    enc_.append(msg, why, std::strlen(why));
-    msg += '\n';
-    write_all(STDERR_FILENO, msg.data(), msg.size());
-    std::exit(status);
+    return ev;
 }

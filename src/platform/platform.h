@@ -1,0 +1,124 @@
+// What the game needs of the system it runs on, and all it asks of it: a
+// screen to draw on and keys to read (a terminal, or the Windows console),
+// the clock, signals, files, and the messages said before and after play.
+// Each folder below implements this header for one platform; a port is
+// written from it alone. The test double implements it too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class Painter;
+
+// What happened since the last look, besides input; a bit set.
+constexpr unsigned RESIZED = 1;     // the screen's size may have changed
+constexpr unsigned SCREEN_LOST = 2; // what the screen shows is not known: draw it all again
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // ---- The screen ----
+    // What draws on it. Drawing is held until send().
+    virtual Painter& painter() = 0;
+    // Delivers what was drawn; false when the output is gone (closed, a
+    // full disk, its reader away), what was drawn then dropped.
+    virtual bool send() = 0;
+    // The visible screen in columns and rows; false when not known (no
+    // terminal).
+    virtual bool size(int* cols, int* rows) = 0;
+    // Columns the screen draws "■" and the arrows in: 1 or 2, 0 while not
+    // known. Asked in play only: a platform may find out by drawing one.
+    virtual int glyph_width() = 0;
+
+    // ---- The keyboard ----
+    // Whether input is typed at the screen, to be echoed and edited at a
+    // question, rather than piped.
+    virtual bool typed() const = 0;
+    // Appends to `in` what the input holds now, at most `room` bytes,
+    // without waiting; `lines`: a question waits for whole lines, which a
+    // platform may wait for when the input is not typed. Replies of the
+    // terminal to what the platform asked are kept out. False once the
+    // input has ended.
+    virtual bool read(std::string& in, size_t room, bool lines) = 0;
+    // Waits until input may have come (when `input`), an event is pending,
+    // or now_ms() reaches due_ms (-1: no limit), without burning the
+    // processor.
+    virtual void wait(int due_ms, bool input) = 0;
+    // Acts on what came: a request to end ends the program (the screen
+    // given back first); a stop gives the screen back and stops until
+    // continued. Returns the events since the last call.
+    virtual unsigned events() = 0;
+    // Whether the platform has a pause of its own, which pause() runs:
+    // its own prompt where the cursor stands, then one key, consumed
+    // with every key typed before.
+    virtual bool pauses() const = 0;
+    virtual void pause() = 0;
+
+    // ---- Time ----
+    // Milliseconds since start, on a clock that never stops.
+    virtual int now_ms() = 0;
+
+    // ---- The end ----
+    // Gives the screen and keyboard back as they were found; idempotent.
+    virtual void restore() = 0;
+};
+
+// Made first thing in main(): closed standard descriptors are opened on
+// the null device, so that no file of the program takes their place, and
+// the locale is the user's.
+void platform_prepare();
+// Whether standard input (0) or output (1) was closed when the program
+// started.
+bool platform_was_closed(int fd);
+// The platform of this build, taking the screen (the terminal's modes, its
+// own screen, the signals); nullptr when it cannot.
+std::unique_ptr<Platform> platform_open();
+
+// Writes to standard output, or error, in the encoding the terminal
+// expects (unless `encode` is false: then the bytes are taken as the
+// terminal's own, and control characters and what is no character of it
+// are escaped), without touching the terminal. False when the output
+// could not be written.
+bool say(bool error, std::string_view utf8, bool encode = true);
+
+// ---- Files ----
+// The board log's file, opened anew for every write. Only a regular file
+// with a single name is written: a link could point anywhere, a second hard
+// link is someone else's file too, a FIFO would hold the game up until a
+// reader came, a device is no log. Whatever else stands there is left as
+// it is.
+enum class FileFault {
+    None,
+    Missing,    // no such file (reading), or no such folder
+    NotRegular, // a folder, a FIFO, a device
+    Link,       // a symbolic link
+    Shared,     // a file with a second hard link
+    Denied,     // no permission
+    ReadOnly,   // on a file system mounted read-only
+    Full,       // the disk is full
+    Limit,      // past the size a file may have here
+    Other,
+};
+// Empties the file, creating it when missing; FileFault::None when done.
+FileFault file_empty(const char* name);
+// Appends p[0..n) in one write, creating the file when missing; "\n" is
+// the platform's line break in it. A write that fails or falls short is
+// cut back off, so the file ends where it ended before.
+FileFault file_append(const char* name, const char* p, size_t n);
+
+// Reading, for a viewer of the log. Only a regular file is opened, and
+// opening never waits: a FIFO or a device is refused, not waited on.
+using FileIn = std::intptr_t; // -1: none
+FileIn file_open_in(const char* name, FileFault* why);
+// The file's size now, -1 when it cannot be told.
+long long file_size(FileIn f);
+// Reads up to n bytes from offset `at`; fewer only at the end of the file.
+// The count read, or -1.
+long long file_read_at(FileIn f, long long at, char* p, size_t n);
+// Whether both are the same file, not merely files of the same name.
+bool file_same(FileIn a, FileIn b);
+void file_close(FileIn f);

@@ -1,0 +1,469 @@
+// The platform on the Windows console: the console API for colour, cursor
+// and waiting, the command interpreter for clearing and pausing, the
+// runtime's keyboard functions for keys, handed on as the bytes a terminal
+// would send. Handles are fetched afresh on every call: the interpreter
+// started for clearing and pausing shares the console, and nothing here may
+// outlive a change it makes.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <conio.h>
+#include <mmsystem.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "console/painter.h"
+#include "console/utf8.h"
+#include "platform/platform.h"
+
+namespace {
+
+// How the console was found, for the ways out that bypass the destructor.
+CONSOLE_CURSOR_INFO g_cursor = {25, TRUE};
+WORD g_attr = DEFAULT_FORE + 16 * DEFAULT_BACK;
+bool g_saved = false;
+bool g_closed[2] = {false, false}; // standard input, output missing at start
+
+HANDLE out_handle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
+
+// Puts the cursor and colour back as they were found.
+void give_back()
+{
+    if (!g_saved)
+        return;
+    SetConsoleTextAttribute(out_handle(), g_attr);
+    SetConsoleCursorInfo(out_handle(), &g_cursor);
+}
+
+// Ctrl-C, Ctrl-Break, a closed window: the console is given back, then the
+// default handler ends the program.
+BOOL WINAPI on_ctrl(DWORD)
+{
+    give_back();
+    return FALSE;
+}
+
+// Ticks of the performance counter, a clock that never stops, and their rate.
+long long counter()
+{
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return c.QuadPart;
+}
+
+long long frequency()
+{
+    static const long long f = [] {
+        LARGE_INTEGER q;
+        QueryPerformanceFrequency(&q);
+        return q.QuadPart > 0 ? q.QuadPart : 1;
+    }();
+    return f;
+}
+
+// Whether a standard handle is a console rather than a file or pipe.
+bool is_console(HANDLE h)
+{
+    DWORD mode;
+    return GetConsoleMode(h, &mode) != 0;
+}
+
+bool missing(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
+
+// Writes UTF-8 to a standard handle: as UTF-16 to a console, so the text
+// shows whatever its code page, and as the bytes themselves elsewhere.
+// False when it could not all be written.
+bool write_out(DWORD which, const char* p, size_t n)
+{
+    HANDLE h = GetStdHandle(which);
+    if (n == 0)
+        return true;
+    if (missing(h))
+        return false;
+    if (!is_console(h)) {
+        while (n > 0) {
+            DWORD w = 0;
+            const DWORD chunk = n > 65536 ? 65536 : static_cast<DWORD>(n);
+            if (!WriteFile(h, p, chunk, &w, nullptr) || w == 0)
+                return false; // output gone
+            p += w;
+            n -= w;
+        }
+        return true;
+    }
+    const int len = static_cast<int>(n);
+    const int wide = MultiByteToWideChar(CP_UTF8, 0, p, len, nullptr, 0);
+    if (wide <= 0)
+        return false;
+    std::wstring w(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, p, len, &w[0], wide);
+    // Older consoles refuse very long writes; never split a surrogate pair.
+    size_t at = 0;
+    while (at < w.size()) {
+        size_t chunk = w.size() - at;
+        if (chunk > 8192) {
+            chunk = 8192;
+            if (w[at + chunk - 1] >= 0xd800 && w[at + chunk - 1] <= 0xdbff)
+                chunk--;
+        }
+        DWORD done = 0;
+        if (!WriteConsoleW(h, w.data() + at, static_cast<DWORD>(chunk), &done, nullptr) || done == 0)
+            return false;
+        at += done;
+    }
+    return true;
+}
+
+// Whether a console input event is a key that _getch returns: a key press
+// with a character, or an arrow (which it gives as two codes).
+bool is_key(const INPUT_RECORD& r)
+{
+    if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown)
+        return false;
+    if (r.Event.KeyEvent.uChar.AsciiChar != 0)
+        return true;
+    const WORD vk = r.Event.KeyEvent.wVirtualKeyCode;
+    return vk == VK_LEFT || vk == VK_UP || vk == VK_RIGHT || vk == VK_DOWN;
+}
+
+// Drops the events at the head of the console input that are no such key
+// (key releases, a modifier alone, focus, mouse, buffer size): they keep the
+// handle signalled and a wait on it would spin. Returns 1 when a key is
+// waiting, 0 when the input is empty, -1 when it cannot be read this way.
+int settle(HANDLE in)
+{
+    for (;;) {
+        INPUT_RECORD r;
+        DWORD n = 0;
+        if (!PeekConsoleInputA(in, &r, 1, &n))
+            return -1;
+        if (n == 0)
+            return 0;
+        if (is_key(r))
+            return 1;
+        if (!ReadConsoleInputA(in, &r, 1, &n) || n == 0)
+            return -1;
+    }
+}
+
+// Drawing through the console API: a call costs about as much as ten glyphs.
+class WindowsPainter : public Painter {
+public:
+    void pen(int fore, int back) override
+    {
+        const int a = (fore & 15) + 16 * (back & 15);
+        if (a == attr_)
+            return;
+        send();
+        SetConsoleTextAttribute(out_handle(), static_cast<WORD>(a));
+        attr_ = a;
+    }
+    void pen_back(int back) override
+    {
+        if (attr_ < 0 || attr_ >> 4 != back)
+            pen(attr_ >= 0 ? attr_ & 15 : DEFAULT_FORE, back);
+    }
+    void go(int col, int row) override
+    {
+        if (col == col_ && (row < 0 || row == row_))
+            return;
+        send();
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (row < 0) {
+            if (!GetConsoleScreenBufferInfo(out_handle(), &info))
+                return;
+            row = info.dwCursorPosition.Y;
+        }
+        SetConsoleCursorPosition(out_handle(), {static_cast<SHORT>(col), static_cast<SHORT>(row)});
+        col_ = col;
+        row_ = row;
+    }
+    void put(std::string_view s) override
+    {
+        buf_.append(s.data(), s.size());
+        col_ = cursor_after(col_, s, amb_);
+        if (s.find('\n') != std::string_view::npos)
+            row_ = -1;
+    }
+    void blank(int n) override { fill(n, false); }
+    void wipe() override
+    {
+        send();
+        const int r = std::system("cls");
+        (void)r;
+        col_ = row_ = 0;
+    }
+    void erase_line() override
+    {
+        go(0, -1);
+        fill(0, true);
+    }
+    void show_cursor(bool visible) override
+    {
+        send();
+        CONSOLE_CURSOR_INFO ci = {100, visible ? TRUE : FALSE};
+        SetConsoleCursorInfo(out_handle(), &ci);
+    }
+    void screen(int, int glyph_width) override { amb_ = glyph_width; }
+    void forget() override { attr_ = col_ = row_ = -1; }
+    // Only printable ASCII reaches the line being typed here.
+    int width_of(std::string_view) const override { return 1; }
+    int cost_go(int col, int row) const override { return col == col_ && row == row_ ? 0 : 10; }
+    int cost_pen(int fore, int back) const override { return (fore & 15) + 16 * (back & 15) == attr_ ? 0 : 10; }
+    int cost_pen_back(int back) const override { return attr_ >= 0 && attr_ >> 4 == back ? 0 : 10; }
+    int cost_put(char32_t) const override { return 1; }
+    int cost_blank(int) const override { return 20; }
+
+    bool send()
+    {
+        const bool ok = write_out(STD_OUTPUT_HANDLE, buf_.data(), buf_.size());
+        buf_.clear();
+        return ok;
+    }
+
+private:
+    // n blanks from the cursor, in the pen's colours, or the whole row.
+    void fill(int n, bool row)
+    {
+        send();
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (!GetConsoleScreenBufferInfo(out_handle(), &info))
+            return;
+        const COORD at = row ? COORD{0, info.dwCursorPosition.Y} : info.dwCursorPosition;
+        const DWORD len = static_cast<DWORD>(row ? info.dwSize.X : n);
+        const WORD a = row ? info.wAttributes : static_cast<WORD>(attr_ >= 0 ? attr_ : DEFAULT_FORE);
+        DWORD done = 0;
+        FillConsoleOutputCharacterW(out_handle(), L' ', len, at, &done);
+        FillConsoleOutputAttribute(out_handle(), a, len, at, &done);
+    }
+
+    std::string buf_;          // text not written yet, UTF-8
+    int attr_ = -1;            // the attribute set last, -1 not known
+    int col_ = -1, row_ = -1;  // where the cursor is, -1 not known
+    int amb_ = 0;
+};
+
+class WindowsPlatform : public Platform {
+public:
+    WindowsPlatform() : start_(counter())
+    {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (GetConsoleCursorInfo(out_handle(), &g_cursor) && GetConsoleScreenBufferInfo(out_handle(), &info)) {
+            g_attr = info.wAttributes;
+            g_saved = true;
+        }
+        console_in_ = is_console(GetStdHandle(STD_INPUT_HANDLE));
+        SetConsoleCtrlHandler(on_ctrl, TRUE);
+        // Waits end on the system tick, 15.6 ms by default; gravity is
+        // timed to the millisecond.
+        timeBeginPeriod(1);
+        resized();
+    }
+    ~WindowsPlatform() override { restore(); }
+
+    Painter& painter() override { return paint_; }
+    bool send() override { return paint_.send(); }
+    bool size(int* cols, int* rows) override
+    {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (!GetConsoleScreenBufferInfo(out_handle(), &info))
+            return false;
+        const int c = info.srWindow.Right - info.srWindow.Left + 1;
+        const int r = info.srWindow.Bottom - info.srWindow.Top + 1;
+        if (c <= 0 || r <= 0)
+            return false;
+        *cols = c;
+        *rows = r;
+        return true;
+    }
+    // Read off where "■" leaves the cursor, drawn at the start of the
+    // cursor's row, which play then paints over.
+    int glyph_width() override
+    {
+        if (amb_ != 0 || measured_)
+            return amb_;
+        measured_ = true;
+        send();
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (!GetConsoleScreenBufferInfo(out_handle(), &info))
+            return 0;
+        const COORD at = {0, info.dwCursorPosition.Y};
+        SetConsoleCursorPosition(out_handle(), at);
+        DWORD done = 0;
+        WriteConsoleW(out_handle(), L"\x25a0", 1, &done, nullptr);
+        if (GetConsoleScreenBufferInfo(out_handle(), &info) && info.dwCursorPosition.Y == at.Y)
+            amb_ = info.dwCursorPosition.X == 1 ? 1 : info.dwCursorPosition.X == 2 ? 2 : 0;
+        paint_.forget();
+        return amb_;
+    }
+    bool typed() const override { return console_in_; }
+    bool read(std::string& in, size_t room, bool lines) override
+    {
+        lines_ = lines && !console_in_;
+        if (!lines_) {
+            keys(in, room);
+            return true;
+        }
+        // Redirected answers: a question waits for them.
+        if (eof_ || room == 0)
+            return !eof_;
+        char b[4096];
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(room < sizeof b ? room : sizeof b);
+        if (ReadFile(GetStdHandle(STD_INPUT_HANDLE), b, want, &got, nullptr) && got > 0)
+            in.append(b, got);
+        else
+            eof_ = true;
+        return !eof_;
+    }
+    void wait(int due_ms, bool input) override
+    {
+        if (lines_ && input)
+            return; // read() waits for redirected answers itself
+        HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+        for (;;) {
+            const int left = due_ms < 0 ? -1 : due_ms - now_ms();
+            if (due_ms >= 0 && left <= 0)
+                return;
+            // A resize is looked for now and then.
+            const DWORD slice = left < 0 || left > 100 ? 100 : static_cast<DWORD>(left);
+            if (input && console_in_) {
+                const int s = settle(in);
+                if (s > 0)
+                    return;
+                if (s == 0 && WaitForSingleObject(in, slice) != WAIT_FAILED) {
+                    if (resized())
+                        return;
+                    continue;
+                }
+            }
+            if (input && _kbhit())
+                return;
+            Sleep(slice > 10 && input ? 10 : slice);
+            if (resized())
+                return;
+        }
+    }
+    unsigned events() override
+    {
+        // The console keeps its text when resized: only the size is news.
+        resized();
+        const unsigned ev = grew_ ? RESIZED : 0;
+        grew_ = false;
+        return ev;
+    }
+    bool pauses() const override { return true; }
+    // The interpreter shows its own prompt, where the game put the cursor;
+    // keys typed before the pause do not end it.
+    void pause() override
+    {
+        FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+        const int r = std::system("pause");
+        (void)r;
+    }
+    int now_ms() override
+    {
+        const long long d = counter() - start_, f = frequency();
+        return static_cast<int>(d / f * 1000 + d % f * 1000 / f);
+    }
+    void restore() override
+    {
+        if (restored_)
+            return;
+        give_back();
+        timeEndPeriod(1);
+        restored_ = true;
+    }
+
+private:
+    // The keys waiting at the console, as a terminal would send them:
+    // arrows, Home and End as control sequences, any other key of two codes
+    // as one that means nothing, Ctrl-Z (the console's end of input) as
+    // Ctrl-D. Only the prefix 224 starts a key of two codes: a first code 0
+    // is dropped, and the code after it read as a first code of its own.
+    void keys(std::string& in, size_t room)
+    {
+        HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+        // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
+        while (room > 8 && (_kbhit() || (console_in_ && settle(h) > 0))) {
+            const size_t was = in.size();
+            const int c = _getch();
+            if (c == 224) {
+                switch (_getch()) {
+                case 72: in += "\x1b[A"; break;
+                case 80: in += "\x1b[B"; break;
+                case 77: in += "\x1b[C"; break;
+                case 75: in += "\x1b[D"; break;
+                case 71: in += "\x1b[H"; break;
+                case 79: in += "\x1b[F"; break;
+                default: in += "\x1b[~"; break;
+                }
+            } else if (c == 26) {
+                in += '\x04';
+            } else if (c >= 0x80) {
+                in += "\x1b[~"; // a character of the console's code page
+            } else if (c != 0) {
+                in += static_cast<char>(c);
+            }
+            room -= in.size() - was;
+        }
+    }
+    // Whether the window's size changed since the last look.
+    bool resized()
+    {
+        int c = 0, r = 0;
+        if (!size(&c, &r) || (c == wcols_ && r == wrows_))
+            return false;
+        const bool first = wcols_ == 0;
+        wcols_ = c;
+        wrows_ = r;
+        grew_ = grew_ || !first;
+        return !first;
+    }
+
+    WindowsPainter paint_;
+    bool console_in_ = false;  // standard input is the console
+    bool lines_ = false;       // a question reads redirected answers
+    bool eof_ = false;
+    int wcols_ = 0, wrows_ = 0; // the window's size when last looked at
+    bool grew_ = false;        // and it changed since the last events()
+    int amb_ = 0;
+    bool measured_ = false;
+    long long start_ = 0;      // performance counter at start
+    bool restored_ = false;
+};
+
+} // namespace
+
+void platform_prepare()
+{
+    std::setlocale(LC_ALL, "");
+    for (int fd = 0; fd < 2; fd++)
+        g_closed[fd] = missing(GetStdHandle(fd == 0 ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE));
+}
+
+bool platform_was_closed(int fd) { return fd >= 0 && fd < 2 && g_closed[fd]; }
+
+std::unique_ptr<Platform> platform_open()
+{
+    if (g_closed[1])
+        return nullptr;
+    return std::make_unique<WindowsPlatform>();
+}
+
+bool say(bool error, std::string_view utf8, bool encode)
+{
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    if (encode)
+        return write_out(which, utf8.data(), utf8.size());
+    DWORD done = 0;
+    return WriteFile(GetStdHandle(which), utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr) &&
+           done == utf8.size();
+}
