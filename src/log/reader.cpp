@@ -58,7 +58,7 @@ void LogReader::close()
     x_ = y_ = 0;
     count_ = 0;
     cut_ = false;
-    checked_ = 0;
+    read_ = 0;
     run_n_ = 0;
     at_ = -1;
 }
@@ -97,9 +97,12 @@ bool LogReader::bytes_at(long long at, char* p, size_t n)
         if (at < 0 || static_cast<unsigned long long>(at) + n > bytes_->size())
             return false;
         std::memcpy(p, bytes_->data() + at, n);
+        read_ += static_cast<long long>(n);
         return true;
     }
-    return file_read_at(file_, at, p, n) == static_cast<long long>(n);
+    const long long got = file_read_at(file_, at, p, n);
+    read_ += std::max(0LL, got);
+    return got == static_cast<long long>(n);
 }
 
 bool LogReader::start(const char* name, std::string* fault)
@@ -143,10 +146,10 @@ bool LogReader::start(const char* name, std::string* fault)
     y_ = y;
     eol_ = eol;
     snap_ = log_snapshot(x, y, eol);
+    first_ = fnv(buf_.data(), snap_);
     buf_.resize(snap_);
     count_ = static_cast<long>(size / static_cast<long long>(snap_));
     cut_ = size % static_cast<long long>(snap_) != 0;
-    checked_ = 1;
     at_ = 0;
     at_pieces_ = 0;
     last_ = sum(count_ - 1);
@@ -156,8 +159,12 @@ bool LogReader::start(const char* name, std::string* fault)
 const char* LogReader::snapshot_at(long k)
 {
     const long long at = static_cast<long long>(k) * static_cast<long long>(snap_);
-    if (bytes_)
-        return at + snap_ <= bytes_->size() ? bytes_->data() + at : nullptr;
+    if (bytes_) {
+        if (at + snap_ > bytes_->size())
+            return nullptr;
+        read_ += static_cast<long long>(snap_);
+        return bytes_->data() + at;
+    }
     if (k < run_from_ || k >= run_from_ + run_n_) {
         // Stepping back reads the run that ends at k, else the one from k;
         // in a file cut shorter since, k alone.
@@ -183,44 +190,56 @@ unsigned long long LogReader::sum(long k)
     return fnv(buf_.data(), snap_);
 }
 
-long long LogReader::lines_before(long k)
+// A new game empties the file and writes from its start: the file is then
+// shorter than counted, or its first or last snapshot counted differs (the
+// first alone would not do: every game in a well of one size starts alike).
+bool LogReader::unchanged()
 {
-    // Snapshots read whole have x_ + 1 lines each; past them, the lines are
-    // counted.
-    const long from = std::min(k, checked_);
-    long long lines = static_cast<long long>(from) * (x_ + 1);
-    for (long j = from; j < k; j++) {
-        const char* p = snapshot_at(j);
-        if (!p)
-            break;
-        lines += std::count(p, p + snap_, '\n');
-    }
-    return lines;
+    const long long size = size_now();
+    if (size >= static_cast<long long>(count_) * static_cast<long long>(snap_) && sum(0) == first_ &&
+        sum(count_ - 1) == last_)
+        return true;
+    run_n_ = 0; // what was read ahead may be the new file's
+    return false;
 }
 
-bool LogReader::load(long k, Board* b, std::string* fault)
+std::string LogReader::changed() const { return name_ + ": 文件在读的时候变了（被清空、变短或改写：新的一局开始了？）"; }
+
+LogReader::Outcome LogReader::load(long k, Board* b, std::string* fault)
 {
     if (k < 0 || k >= count_) {
         *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
-        return false;
+        return Outcome::Fault;
     }
     const char* p = snapshot_at(k);
+    LogFault f;
+    if (p && (f = log_later(p, x_, y_, eol_, b)).what == LogFault::OK)
+        return Outcome::Ok;
+    if (!unchanged()) {
+        *fault = changed();
+        return Outcome::Changed;
+    }
     if (!p) {
-        *fault = name_ + ": 第 " + std::to_string(k + 1) + " 个快照已不在文件里：文件变短了（新的一局开始了？）";
-        return false;
+        *fault = name_ + ": 第 " + std::to_string(k + 1) + " 个快照无法读取";
+        return Outcome::Fault;
     }
-    const LogFault f = log_later(p, x_, y_, eol_, b);
-    if (f.what != LogFault::OK) {
-        const std::string what = log_fault_text(f);
-        *fault = at_line(name_, lines_before(k) + f.line + 1, what);
-        return false;
-    }
-    if (k == checked_)
-        checked_++;
-    return true;
+    // Every snapshot before k is taken as whole, x_ + 1 lines: counting
+    // their lines would read the file from its start.
+    const long long line = static_cast<long long>(k) * (x_ + 1) + f.line + 1;
+    *fault = at_line(name_, line, log_fault_text(f));
+    return Outcome::Fault;
 }
 
-bool LogReader::read(long k, int board[][M_N], std::string* fault) { return load(k, board, fault); }
+LogReader::Outcome LogReader::read(long k, int board[][M_N], std::string* fault)
+{
+    // A snapshot that reads well may still be another game's, written over
+    // this one in a well of the same size.
+    const Outcome o = load(k, board, fault);
+    if (o != Outcome::Ok || unchanged())
+        return o;
+    *fault = changed();
+    return Outcome::Changed;
+}
 
 LogReader::Change LogReader::refresh()
 {
@@ -235,9 +254,9 @@ LogReader::Change LogReader::refresh()
         if (!same)
             return Emptied;
     }
-    const long long size = size_now();
-    if (size < static_cast<long long>(count_) * static_cast<long long>(snap_) || sum(count_ - 1) != last_)
+    if (!unchanged())
         return Emptied;
+    const long long size = size_now();
     const long n = static_cast<long>(size / static_cast<long long>(snap_));
     cut_ = size % static_cast<long long>(snap_) != 0;
     if (n == count_)
@@ -260,36 +279,55 @@ void LogReader::mark(long k)
     step_ *= 2;
 }
 
-long LogReader::pieces(long k, std::string* fault)
+long LogReader::pieces(long k, std::string* fault, long budget)
 {
     if (k < 0 || k >= count_) {
         *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
-        return -1;
+        return FAULT;
     }
+    budget = std::max(1L, budget);
+    const long given = budget;
     // The cheapest start: the snapshot counted last, on either side, or the
     // nearest mark before k.
     const long near = std::min(k / step_, static_cast<long>(marks_.size()) - 1) * step_;
     const long from_mark = k - near + 1;
     const long from_here = at_ < 0 ? from_mark + 1 : at_ <= k ? k - at_ : at_ - k;
+    Outcome o = Outcome::Ok;
     if (from_mark < from_here) {
-        if (!load(near, cur_.get(), fault))
-            return -1;
-        at_ = near;
-        at_pieces_ = marks_[static_cast<size_t>(near / step_)];
+        // Into tmp_, so that a fault leaves the board of at_ as it was.
+        o = load(near, tmp_.get(), fault);
+        budget--;
+        if (o == Outcome::Ok) {
+            std::swap(cur_, tmp_);
+            at_ = near;
+            at_pieces_ = marks_[static_cast<size_t>(near / step_)];
+        }
     }
-    while (at_ < k) {
-        if (!load(at_ + 1, tmp_.get(), fault))
-            return -1;
-        at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+    for (; o == Outcome::Ok && at_ != k && budget > 0; budget--) {
+        const long next = at_ < k ? at_ + 1 : at_ - 1;
+        o = load(next, tmp_.get(), fault);
+        if (o != Outcome::Ok)
+            break;
+        const bool ahead = next > at_;
+        if (ahead)
+            at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+        else
+            at_pieces_ -= spawned(tmp_.get(), cur_.get(), x_, y_);
         std::swap(cur_, tmp_);
-        mark(++at_);
+        at_ = next;
+        if (ahead)
+            mark(at_);
     }
-    while (at_ > k) {
-        if (!load(at_ - 1, tmp_.get(), fault))
-            return -1;
-        at_pieces_ -= spawned(tmp_.get(), cur_.get(), x_, y_);
-        std::swap(cur_, tmp_);
-        at_--;
+    // A count already reached reads nothing: it stays as it was counted.
+    if (o == Outcome::Ok && budget != given && !unchanged()) {
+        *fault = changed();
+        o = Outcome::Changed;
     }
-    return at_pieces_;
+    if (o == Outcome::Changed) {
+        // What was counted may be the new file's.
+        at_ = -1;
+        marks_.assign(1, 0);
+        step_ = 64;
+    }
+    return o == Outcome::Fault ? FAULT : o == Outcome::Changed ? CHANGED : at_ == k ? at_pieces_ : LATER;
 }

@@ -117,7 +117,7 @@ void d_all(View& v)
 void show(View& v, long k)
 {
     std::string why;
-    if (!hf.read(k, hf_b, &why))
+    if (hf.read(k, hf_b, &why) != LogReader::Outcome::Ok)
         fault(why);
     for (int x = 0; x < X; x++)
         for (int y = 0; y < Y; y++)
@@ -136,7 +136,7 @@ void take(View& v)
     Y = hf.height();
     f_sz_m();
     std::string why;
-    if (!hf.read(0, m, &why))
+    if (hf.read(0, m, &why) != LogReader::Outcome::Ok)
         fault(why);
     v = View{};
     v.look_ms = con->now_ms() + LOOK_MS;
@@ -181,7 +181,7 @@ void rebase(View& v)
 bool hf_open(const char* name, std::string* fault_line)
 {
     hf_name = name;
-    return hf.open(name, fault_line) && hf.read(0, hf_b, fault_line);
+    return hf.open(name, fault_line) && hf.read(0, hf_b, fault_line) == LogReader::Outcome::Ok;
 }
 
 // Shows the opened log snapshot by snapshot until the player leaves;
