@@ -1,6 +1,8 @@
 // Measures the board log's reader on a large log and prints a table of
-// figures: opening, reading, counting pieces to the end and back, and the
-// reader's peak memory. The log is written first, into a scratch
+// figures: opening, reading, counting pieces to the end and back, at once
+// and in slices, and the reader's peak memory; then opening and reading the
+// last snapshot of sparse files of 20 and 100 GB (a first snapshot, then
+// nothing), which take no disk. The logs are written first, into a scratch
 // directory, and removed afterwards.
 // Usage: dropix_log_bench [megabytes, 1024 by default]
 #include <stdlib.h>
@@ -32,6 +34,11 @@ long peak_kib()
 }
 
 int b[M_N][M_N];
+
+const char* said(LogReader::Outcome o)
+{
+    return o == LogReader::Outcome::Ok ? "read" : o == LogReader::Outcome::Fault ? "a fault" : "changed";
+}
 
 } // namespace
 
@@ -113,6 +120,59 @@ int main(int argc, char** argv)
     const double refresh_ms = ms_since(t0);
     const long rss1 = peak_kib();
 
+    // Counting from the start in slices, on a reader of its own: the first
+    // slice of each size, and all of them to the last snapshot.
+    const long budgets[] = {1000, 10000};
+    double slice_ms[2] = {}, sliced_ms = 0;
+    long slices = 0, sliced = -1;
+    for (int i = 0; i < 2; i++) {
+        LogReader s;
+        s.open(name.c_str(), &fault);
+        t0 = std::chrono::steady_clock::now();
+        s.pieces(last, &fault, budgets[i]);
+        slice_ms[i] = ms_since(t0);
+        if (i == 0) {
+            t0 = std::chrono::steady_clock::now();
+            for (slices = 1; (sliced = s.pieces(last, &fault, budgets[i])) == LogReader::LATER;)
+                slices++;
+            sliced_ms = slice_ms[i] + ms_since(t0);
+        }
+    }
+    unlink(name.c_str());
+
+    // Sparse files: opening counts their snapshots, reading the last finds
+    // nothing there, and neither reads what is before it.
+    struct Sparse {
+        long long gib;
+        double open_ms, read_ms;
+        long count;
+        LogReader::Outcome got;
+        std::string fault;
+        long long bytes;
+    } sparse[] = {{20, 0, 0, 0, LogReader::Outcome::Ok, "", 0}, {100, 0, 0, 0, LogReader::Outcome::Ok, "", 0}};
+    for (Sparse& sp : sparse) {
+        {
+            std::ofstream f(name, std::ios::binary);
+            f << walls;
+        }
+        if (truncate(name.c_str(), sp.gib << 30) != 0) {
+            std::perror("truncate");
+            unlink(name.c_str());
+            rmdir(dir);
+            return 1;
+        }
+        LogReader s;
+        t0 = std::chrono::steady_clock::now();
+        s.open(name.c_str(), &sp.fault);
+        sp.open_ms = ms_since(t0);
+        sp.count = s.count();
+        t0 = std::chrono::steady_clock::now();
+        sp.got = s.read(sp.count - 1, b, &sp.fault);
+        sp.read_ms = ms_since(t0);
+        sp.bytes = s.bytes_read();
+        unlink(name.c_str());
+    }
+
     std::printf("board log reader on %lld MiB (%ld snapshots of %d x %d)\n", mib, r.count(), x, y);
     std::printf("  %-40s %10.3f ms\n", "open", open_ms);
     std::printf("  %-40s %10.3f ms\n", "read the last snapshot", read_ms);
@@ -123,7 +183,19 @@ int main(int argc, char** argv)
     std::printf("  %-40s %10.3f ms\n", "pieces, to the first and the last again", ends_ms);
     std::printf("  %-40s %10.3f ms (%s)\n", "refresh", refresh_ms, c == LogReader::Same ? "same" : "changed?");
     std::printf("  %-40s %10ld KiB (%ld KiB before opening)\n", "peak memory", rss1, rss0);
-    unlink(name.c_str());
+    for (int i = 0; i < 2; i++) {
+        const std::string what = "pieces, a first slice of " + std::to_string(budgets[i]);
+        std::printf("  %-40s %10.3f ms\n", what.c_str(), slice_ms[i]);
+    }
+    std::printf("  %-40s %10.3f ms (%ld slices, %ld pieces, %s)\n", "pieces to the last in slices of 1000", sliced_ms,
+                slices, sliced, sliced == pieces ? "as at once" : "WRONG");
+    for (const Sparse& sp : sparse) {
+        std::printf("sparse file of %lld GiB (%ld snapshots)\n", sp.gib, sp.count);
+        std::printf("  %-40s %10.3f ms\n", "open", sp.open_ms);
+        std::printf("  %-40s %10.3f ms (%s, %lld bytes read in all)\n", "read the last snapshot", sp.read_ms,
+                    said(sp.got), sp.bytes);
+        std::printf("    %s\n", sp.fault.c_str());
+    }
     rmdir(dir);
     return 0;
 }

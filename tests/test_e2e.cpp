@@ -24,7 +24,7 @@ void expect_shows(PtyGame& g, LogReader& log, long k)
 {
     static int b[M_N][M_N];
     std::string why;
-    ASSERT_TRUE(log.read(k, b, &why)) << why;
+    ASSERT_EQ(log.read(k, b, &why), LogReader::Outcome::Ok) << why;
     const int w = log.width(), h = log.height();
     const std::string step = "第 " + std::to_string(k + 1) + " / " + std::to_string(log.count()) + " 步";
     ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.row(2, 2 * (w + 1)) == step; })) << step;

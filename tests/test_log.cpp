@@ -166,6 +166,8 @@ std::string snapshot(int x, int y, int v = 0, bool crlf = false)
 std::string edit(std::string s, size_t at, size_t len, const std::string& with) { return s.replace(at, len, with); }
 
 void put(const char* name, const std::string& s) { std::ofstream(name, std::ios::binary | std::ios::app) << s; }
+// Empties the file, the same file, and writes s into it.
+void write_over(const char* name, const std::string& s) { std::ofstream(name, std::ios::binary) << s; }
 
 } // namespace
 
@@ -207,8 +209,9 @@ TEST_F(LogRead, EveryFaultNamesItsLine)
         {snapshot(10, 14), -1, 1, "只有 14 个字段"},
         {tall, -1, 1, "超过 100 个字段"},
         {ok + ok + edit(ok, field(4, 7), 4, " 99|"), 2, 27, "值 99"},
-        // Lines are counted as they are: a stray line break before.
-        {ok + edit(ok, line(2) + 5, 1, "\n") + edit(ok, field(4, 7), 4, " 99|"), 2, 28, "值 99"},
+        // Snapshots before are taken as whole: a stray line break there
+        // does not move the line named, as counting it would read them.
+        {ok + edit(ok, line(2) + 5, 1, "\n") + edit(ok, field(4, 7), 4, " 99|"), 2, 27, "值 99"},
         {ok + edit(ok, line(9), 0, inner), 1, 22, "比第一个快照多"},
         {ok + edit(ok, line(3), 0, "\n"), 1, 15, "比第一个快照少"},
         {ok + ok.substr(0, ok.size() - 1) + "x", 1, 22, "结尾的空行"},
@@ -221,7 +224,7 @@ TEST_F(LogRead, EveryFaultNamesItsLine)
         const bool opened = r.open_bytes("data.txt", &c.bytes, &fault);
         ASSERT_EQ(opened, c.read >= 0) << fault;
         if (opened) {
-            EXPECT_FALSE(r.read(c.read, b, &fault));
+            EXPECT_EQ(r.read(c.read, b, &fault), LogReader::Outcome::Fault);
         }
         const std::string where = c.line ? "data.txt:" + std::to_string(c.line) + ": " : "data.txt: ";
         EXPECT_EQ(fault.rfind(where, 0), 0u) << fault;
@@ -254,7 +257,7 @@ TEST_F(LogRead, WhatIsReadIsWhatWasWritten)
             EXPECT_FALSE(r.cut_short());
             std::string again;
             for (long k = 2; k >= 0; k--) {
-                ASSERT_TRUE(r.read(k, got, &fault)) << fault;
+                ASSERT_EQ(r.read(k, got, &fault), LogReader::Outcome::Ok) << fault;
                 for (int i = 0; i < x; i++)
                     for (int j = 0; j < y; j++)
                         ASSERT_EQ(got[i][j], b[k][i][j]) << k << ": " << i << "," << j;
@@ -292,7 +295,7 @@ TEST_F(LogRead, OnlyARegularFileAndItsChangesAsAGameGoesOn)
     EXPECT_EQ(r.count(), 3);
     EXPECT_FALSE(r.cut_short());
     static int got[M_N][M_N];
-    ASSERT_TRUE(r.read(2, got, &fault)) << fault;
+    ASSERT_EQ(r.read(2, got, &fault), LogReader::Outcome::Ok) << fault;
     EXPECT_EQ(got[5][5], 7);
 
     // A new game, already longer than the last one was.
@@ -312,8 +315,86 @@ TEST_F(LogRead, OnlyARegularFileAndItsChangesAsAGameGoesOn)
     put("new.txt", a + a);
     ASSERT_EQ(rename("new.txt", "data.txt"), 0);
     EXPECT_EQ(r.refresh(), LogReader::Emptied);
-    ASSERT_TRUE(r.read(0, got, &fault)) << fault;
+    ASSERT_EQ(r.read(0, got, &fault), LogReader::Outcome::Ok) << fault;
     EXPECT_EQ(got[5][5], 7);
+}
+
+TEST_F(LogRead, AFileWrittenOverWhileReadIsAChangeAndAFaultOnlyWhereItDidNot)
+{
+    // A game of 12 by 16 in three snapshots; then the file is written over
+    // in place, as a new game empties it and logs its own.
+    const std::string a = snapshot(12, 16, 0), b = snapshot(12, 16, 7), c = snapshot(12, 16, 3);
+    const std::string small = snapshot(10, 15);
+    std::string big;
+    for (int k = 0; k < 20; k++)
+        big += small;
+    const struct {
+        const char* what;
+        std::string now;
+        long ahead; // read before the change, -1 none
+        long k;
+    } cases[] = {
+        {"emptied", "", -1, 1},
+        {"emptied, read ahead", "", 0, 2},
+        {"a smaller game", small + small, -1, 2},
+        {"a smaller game, at its start", small + small, -1, 0},
+        {"a larger game", big, -1, 2},
+        {"the same well, from the start", c + b + b, -1, 1},
+        {"the same well, a longer game", a + b + c + b, -1, 2},
+    };
+    static int got[M_N][M_N];
+    for (const auto& w : cases) {
+        SCOPED_TRACE(w.what);
+        write_over("data.txt", a + b + b);
+        LogReader r;
+        std::string fault;
+        ASSERT_TRUE(r.open("data.txt", &fault)) << fault;
+        if (w.ahead >= 0) {
+            ASSERT_EQ(r.read(w.ahead, got, &fault), LogReader::Outcome::Ok) << fault;
+        }
+        write_over("data.txt", w.now);
+        EXPECT_EQ(r.read(w.k, got, &fault), LogReader::Outcome::Changed) << fault;
+        EXPECT_EQ(fault.rfind("data.txt: ", 0), 0u) << fault;
+        EXPECT_EQ(r.pieces(2, &fault), LogReader::CHANGED) << fault;
+        // The reader stays as it was, for what is shown.
+        EXPECT_EQ(r.width(), 12);
+        EXPECT_EQ(r.count(), 3);
+        EXPECT_EQ(r.refresh(), LogReader::Emptied);
+    }
+
+    // A fault in a file that did not change is one, where it is.
+    const size_t line4 = 4 * (log_line(16) + 1);
+    write_over("data.txt", a + b + edit(b, line4 + 1 + 6 * LOG_FIELD, LOG_FIELD, " 99|"));
+    LogReader r;
+    std::string fault;
+    ASSERT_TRUE(r.open("data.txt", &fault)) << fault;
+    const std::string at = "data.txt:" + std::to_string(2 * 13 + 4 + 1) + ": 第 7 个字段的值 99";
+    EXPECT_EQ(r.read(2, got, &fault), LogReader::Outcome::Fault);
+    EXPECT_EQ(fault.rfind(at, 0), 0u) << fault;
+    EXPECT_EQ(r.pieces(2, &fault), LogReader::FAULT);
+    EXPECT_EQ(fault.rfind(at, 0), 0u) << fault;
+    EXPECT_EQ(r.read(1, got, &fault), LogReader::Outcome::Ok) << fault;
+}
+
+TEST_F(LogRead, AHugeSparseFileIsReadAtItsEndWithoutReadingWhatIsBefore)
+{
+    // The first snapshot of a game, then 20 GB of nothing: no disk is taken.
+    put("data.txt", snapshot(10, 15));
+    const long long size = 20LL << 30;
+    ASSERT_EQ(truncate("data.txt", size), 0);
+    LogReader r;
+    std::string fault;
+    ASSERT_TRUE(r.open("data.txt", &fault)) << fault;
+    const long n = static_cast<long>(size / 621);
+    EXPECT_EQ(r.count(), n);
+    EXPECT_EQ(r.cut_short(), size % 621 != 0);
+    static int got[M_N][M_N];
+    EXPECT_EQ(r.read(n - 1, got, &fault), LogReader::Outcome::Fault);
+    EXPECT_EQ(fault, "data.txt:" + std::to_string((n - 1) * 11LL + 1) + ": 行首不是“|”");
+    EXPECT_LT(r.bytes_read(), 1 << 20);
+    EXPECT_EQ(r.pieces(n - 1, &fault, 1000), LogReader::FAULT);
+    EXPECT_EQ(fault, "data.txt:12: 行首不是“|”");
+    EXPECT_LT(r.bytes_read(), 1 << 20);
 }
 
 TEST_F(LogRead, ASpawnIsCountedWhenTheRowsItFollowsTookAsManyCells)
@@ -422,7 +503,7 @@ TEST_F(LogRead, AGameReadsBackAsItWasPlayedAndItsPiecesAreCounted)
     EXPECT_LE(r.count() - 1 - seen.back().k, 1);
     static int got[M_N][M_N];
     for (const Seen& s : seen) {
-        ASSERT_TRUE(r.read(s.k, got, &fault)) << fault;
+        ASSERT_EQ(r.read(s.k, got, &fault), LogReader::Outcome::Ok) << fault;
         for (int x = 0; x < 10; x++)
             for (int y = 0; y < 15; y++)
                 ASSERT_EQ(got[x][y], s.board[static_cast<size_t>(x * 15 + y)]) << s.k << ": " << x << "," << y;
@@ -432,6 +513,22 @@ TEST_F(LogRead, AGameReadsBackAsItWasPlayedAndItsPiecesAreCounted)
         ASSERT_EQ(r.pieces(it->k, &fault), it->spawns) << it->k << fault;
     for (const Seen& s : seen)
         ASSERT_EQ(r.pieces(s.k, &fault), s.spawns) << s.k << fault;
+    // Counted in slices: LATER until k is reached, each slice going on
+    // from the last, then the count, whichever way it goes.
+    const long last = r.count() - 1;
+    LogReader sliced;
+    ASSERT_TRUE(sliced.open("data.txt", &fault));
+    long n = 0, slices = 0;
+    while ((n = sliced.pieces(last, &fault, 10)) == LogReader::LATER && slices <= last)
+        slices++;
+    EXPECT_EQ(n, r.pieces(last, &fault));
+    EXPECT_EQ(slices, (last + 9) / 10 - 1);
+    for (size_t i = 0; i < seen.size(); i += 5) {
+        const Seen& s = seen[i % 2 ? i : seen.size() - 1 - i];
+        for (slices = 0; (n = sliced.pieces(s.k, &fault, 3)) == LogReader::LATER && slices <= last;)
+            slices++;
+        ASSERT_EQ(n, s.spawns) << s.k << fault;
+    }
     for (size_t i = 0; i < seen.size(); i += 7) {
         LogReader fresh;
         ASSERT_TRUE(fresh.open("data.txt", &fault));

@@ -1,194 +1,11 @@
 #include "log/reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "log/check.h"
+
 namespace {
-
-// What is wrong, found on the `line`-th line (from 0) of a snapshot.
-enum What {
-    OK,
-    OUT,        // the bytes end (first snapshot only)
-    NO_BAR,     // a line does not start with "|"
-    BAD_FIELD,  // field a is not as "%3d|" prints a value
-    BAD_VALUE,  // field a holds b, outside 0..20
-    SHORT_LINE, // a line of a fields where the first has b
-    LONG_LINE,
-    EOL_DIFF,   // a line break of a bytes, the first line's has b
-    BAD_Y,      // a fields in a line (a > 100: more than 100)
-    BAD_X,      // a lines in a snapshot (a > 100: more than 100)
-    FEWER_LINES,
-    MORE_LINES,
-    NO_END,     // no empty line where the snapshot should end
-};
-
-struct Fault {
-    What what = OK;
-    int line = 0;
-    int a = 0, b = 0;
-};
-
-struct Scan {
-    const char* p;
-    size_t n;
-    size_t o = 0;
-
-    int at(size_t i) const { return i < n ? static_cast<unsigned char>(p[i]) : -1; }
-    // Bytes of the line break at o: "\n" 1, "\r\n" 2, none 0.
-    size_t eol() const { return at(o) == '\n' ? 1 : at(o) == '\r' && at(o + 1) == '\n' ? 2 : 0; }
-};
-
-// The field at s.o, the k-th of its line (from 0), into *v.
-What field(Scan& s, int k, int* v, Fault* f)
-{
-    if (s.o + LOG_FIELD > s.n)
-        return OUT;
-    const int val = log_field(s.p + s.o);
-    f->a = k + 1;
-    if (val == LOG_BAD_FIELD)
-        return BAD_FIELD;
-    if (val < 0 || val > LOG_MAX_VALUE) {
-        f->b = val;
-        return BAD_VALUE;
-    }
-    *v = val;
-    s.o += LOG_FIELD;
-    return OK;
-}
-
-// A line of cells at s.o: "|", y fields and a line break of eol bytes; the
-// values go to v.
-What cells(Scan& s, int y, size_t eol, int* v, Fault* f)
-{
-    if (s.at(s.o) != LOG_SEP)
-        return s.at(s.o) < 0 ? OUT : NO_BAR;
-    s.o++;
-    for (int k = 0; k < y; k++) {
-        if (s.eol()) {
-            f->a = k;
-            f->b = y;
-            return SHORT_LINE;
-        }
-        const What w = field(s, k, &v[k], f);
-        if (w != OK)
-            return w;
-    }
-    const size_t e = s.eol();
-    if (e == 0)
-        return s.at(s.o) < 0 || (s.at(s.o) == '\r' && s.at(s.o + 1) < 0) ? OUT : LONG_LINE;
-    if (e != eol) {
-        f->a = static_cast<int>(e);
-        f->b = static_cast<int>(eol);
-        return EOL_DIFF;
-    }
-    s.o += e;
-    return OK;
-}
-
-// The first snapshot: its first line tells the height and the line break,
-// its empty line the width.
-What first(Scan& s, int* x, int* y, size_t* eol, int (*b)[M_N], Fault* f)
-{
-    f->line = 0;
-    if (s.at(0) != LOG_SEP)
-        return s.at(0) < 0 ? OUT : NO_BAR;
-    s.o = 1;
-    int k = 0;
-    for (; !s.eol(); k++) {
-        if (k == LOG_MAX_Y) {
-            f->a = k + 1;
-            return BAD_Y;
-        }
-        const What w = field(s, k, &b[0][k], f);
-        if (w != OK)
-            return w;
-    }
-    if (k < LOG_MIN_Y) {
-        f->a = k;
-        return BAD_Y;
-    }
-    *y = k;
-    *eol = s.eol();
-    s.o += *eol;
-    for (int i = 1;; i++) {
-        f->line = i;
-        if (const size_t e = s.eol()) {
-            if (e != *eol) {
-                f->a = static_cast<int>(e);
-                f->b = static_cast<int>(*eol);
-                return EOL_DIFF;
-            }
-            if (i < LOG_MIN_X) {
-                f->a = i;
-                return BAD_X;
-            }
-            *x = i;
-            s.o += e;
-            return OK;
-        }
-        if (i == LOG_MAX_X) {
-            f->a = i + 1;
-            return BAD_X;
-        }
-        const What w = cells(s, *y, *eol, b[i], f);
-        if (w != OK)
-            return w;
-    }
-}
-
-// Any other snapshot, in a region of exactly its size.
-What later(Scan& s, int x, int y, size_t eol, int (*b)[M_N], Fault* f)
-{
-    for (int i = 0; i < x; i++) {
-        f->line = i;
-        if (s.eol())
-            return FEWER_LINES;
-        const What w = cells(s, y, eol, b[i], f);
-        if (w != OK)
-            return w == OUT ? LONG_LINE : w;
-    }
-    f->line = x;
-    const size_t e = s.eol();
-    if (e == eol)
-        return OK;
-    f->a = static_cast<int>(e);
-    f->b = static_cast<int>(eol);
-    return e ? EOL_DIFF : s.at(s.o) == LOG_SEP ? MORE_LINES : NO_END;
-}
-
-const char* eol_name(int e) { return e == 2 ? "CRLF" : "LF"; }
-
-std::string text(const Fault& f)
-{
-    char t[160] = "";
-    switch (f.what) {
-    case OUT: return "文件在第一个快照写完之前就结束了";
-    case NO_BAR: return "行首不是“|”";
-    case BAD_FIELD: std::snprintf(t, sizeof t, "第 %d 个字段不是“%%3d|”的格式", f.a); break;
-    case BAD_VALUE: std::snprintf(t, sizeof t, "第 %d 个字段的值 %d 不在 0~%d 之间", f.a, f.b, LOG_MAX_VALUE); break;
-    case SHORT_LINE: std::snprintf(t, sizeof t, "这一行只有 %d 个字段，第 1 行有 %d 个", f.a, f.b); break;
-    case LONG_LINE: return "这一行比第 1 行长";
-    case EOL_DIFF: std::snprintf(t, sizeof t, "行尾是 %s，第 1 行的是 %s", eol_name(f.a), eol_name(f.b)); break;
-    case BAD_Y:
-        if (f.a > LOG_MAX_Y)
-            std::snprintf(t, sizeof t, "一行超过 %d 个字段：井的高度不在 %d~%d 之间", LOG_MAX_Y, LOG_MIN_Y, LOG_MAX_Y);
-        else
-            std::snprintf(t, sizeof t, "一行只有 %d 个字段：井的高度不在 %d~%d 之间", f.a, LOG_MIN_Y, LOG_MAX_Y);
-        break;
-    case BAD_X:
-        if (f.a > LOG_MAX_X)
-            std::snprintf(t, sizeof t, "快照超过 %d 行：井的宽度不在 %d~%d 之间", LOG_MAX_X, LOG_MIN_X, LOG_MAX_X);
-        else
-            std::snprintf(t, sizeof t, "快照只有 %d 行：井的宽度不在 %d~%d 之间", f.a, LOG_MIN_X, LOG_MAX_X);
-        break;
-    case FEWER_LINES: return "这里是空行：这个快照的行数比第一个快照少";
-    case MORE_LINES: return "这里应是快照结尾的空行：这个快照的行数比第一个快照多";
-    case NO_END: return "这里应是快照结尾的空行";
-    case OK: break;
-    }
-    return t;
-}
 
 std::string at_line(const std::string& name, long long line, const std::string& what)
 {
@@ -241,7 +58,7 @@ void LogReader::close()
     x_ = y_ = 0;
     count_ = 0;
     cut_ = false;
-    checked_ = 0;
+    read_ = 0;
     run_n_ = 0;
     at_ = -1;
 }
@@ -280,9 +97,12 @@ bool LogReader::bytes_at(long long at, char* p, size_t n)
         if (at < 0 || static_cast<unsigned long long>(at) + n > bytes_->size())
             return false;
         std::memcpy(p, bytes_->data() + at, n);
+        read_ += static_cast<long long>(n);
         return true;
     }
-    return file_read_at(file_, at, p, n) == static_cast<long long>(n);
+    const long long got = file_read_at(file_, at, p, n);
+    read_ += std::max(0LL, got);
+    return got == static_cast<long long>(n);
 }
 
 bool LogReader::start(const char* name, std::string* fault)
@@ -310,28 +130,26 @@ bool LogReader::start(const char* name, std::string* fault)
         cur_.reset(new Board[M_N]);
         tmp_.reset(new Board[M_N]);
     }
-    Scan s{buf_.data(), buf_.size()};
-    Fault f;
     int x = 0, y = 0;
     size_t eol = 1;
-    f.what = first(s, &x, &y, &eol, cur_.get(), &f);
-    if (f.what != OK) {
+    const LogFault f = log_first(buf_.data(), buf_.size(), &x, &y, &eol, cur_.get());
+    if (f.what != LogFault::OK) {
         long long line = f.line + 1;
-        if (f.what == OUT) {
+        if (f.what == LogFault::OUT) {
             // The bytes read are the whole file: its last line.
             line = std::count(buf_.begin(), buf_.end(), '\n') + (buf_.back() != '\n');
         }
-        *fault = at_line(name_, line, text(f));
+        *fault = at_line(name_, line, log_fault_text(f));
         return false;
     }
     x_ = x;
     y_ = y;
     eol_ = eol;
     snap_ = log_snapshot(x, y, eol);
+    first_ = fnv(buf_.data(), snap_);
     buf_.resize(snap_);
     count_ = static_cast<long>(size / static_cast<long long>(snap_));
     cut_ = size % static_cast<long long>(snap_) != 0;
-    checked_ = 1;
     at_ = 0;
     at_pieces_ = 0;
     last_ = sum(count_ - 1);
@@ -341,8 +159,12 @@ bool LogReader::start(const char* name, std::string* fault)
 const char* LogReader::snapshot_at(long k)
 {
     const long long at = static_cast<long long>(k) * static_cast<long long>(snap_);
-    if (bytes_)
-        return at + snap_ <= bytes_->size() ? bytes_->data() + at : nullptr;
+    if (bytes_) {
+        if (at + snap_ > bytes_->size())
+            return nullptr;
+        read_ += static_cast<long long>(snap_);
+        return bytes_->data() + at;
+    }
     if (k < run_from_ || k >= run_from_ + run_n_) {
         // Stepping back reads the run that ends at k, else the one from k;
         // in a file cut shorter since, k alone.
@@ -368,46 +190,56 @@ unsigned long long LogReader::sum(long k)
     return fnv(buf_.data(), snap_);
 }
 
-long long LogReader::lines_before(long k)
+// A new game empties the file and writes from its start: the file is then
+// shorter than counted, or its first or last snapshot counted differs (the
+// first alone would not do: every game in a well of one size starts alike).
+bool LogReader::unchanged()
 {
-    // Snapshots read whole have x_ + 1 lines each; past them, the lines are
-    // counted.
-    const long from = std::min(k, checked_);
-    long long lines = static_cast<long long>(from) * (x_ + 1);
-    for (long j = from; j < k; j++) {
-        const char* p = snapshot_at(j);
-        if (!p)
-            break;
-        lines += std::count(p, p + snap_, '\n');
-    }
-    return lines;
+    const long long size = size_now();
+    if (size >= static_cast<long long>(count_) * static_cast<long long>(snap_) && sum(0) == first_ &&
+        sum(count_ - 1) == last_)
+        return true;
+    run_n_ = 0; // what was read ahead may be the new file's
+    return false;
 }
 
-bool LogReader::load(long k, Board* b, std::string* fault)
+std::string LogReader::changed() const { return name_ + ": 文件在读的时候变了（被清空、变短或改写：新的一局开始了？）"; }
+
+LogReader::Outcome LogReader::load(long k, Board* b, std::string* fault)
 {
     if (k < 0 || k >= count_) {
         *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
-        return false;
+        return Outcome::Fault;
     }
     const char* p = snapshot_at(k);
+    LogFault f;
+    if (p && (f = log_later(p, x_, y_, eol_, b)).what == LogFault::OK)
+        return Outcome::Ok;
+    if (!unchanged()) {
+        *fault = changed();
+        return Outcome::Changed;
+    }
     if (!p) {
-        *fault = name_ + ": 第 " + std::to_string(k + 1) + " 个快照已不在文件里：文件变短了（新的一局开始了？）";
-        return false;
+        *fault = name_ + ": 第 " + std::to_string(k + 1) + " 个快照无法读取";
+        return Outcome::Fault;
     }
-    Scan s{p, snap_};
-    Fault f;
-    f.what = later(s, x_, y_, eol_, b, &f);
-    if (f.what != OK) {
-        const std::string what = text(f);
-        *fault = at_line(name_, lines_before(k) + f.line + 1, what);
-        return false;
-    }
-    if (k == checked_)
-        checked_++;
-    return true;
+    // Every snapshot before k is taken as whole, x_ + 1 lines: counting
+    // their lines would read the file from its start.
+    const long long line = static_cast<long long>(k) * (x_ + 1) + f.line + 1;
+    *fault = at_line(name_, line, log_fault_text(f));
+    return Outcome::Fault;
 }
 
-bool LogReader::read(long k, int board[][M_N], std::string* fault) { return load(k, board, fault); }
+LogReader::Outcome LogReader::read(long k, int board[][M_N], std::string* fault)
+{
+    // A snapshot that reads well may still be another game's, written over
+    // this one in a well of the same size.
+    const Outcome o = load(k, board, fault);
+    if (o != Outcome::Ok || unchanged())
+        return o;
+    *fault = changed();
+    return Outcome::Changed;
+}
 
 LogReader::Change LogReader::refresh()
 {
@@ -422,9 +254,9 @@ LogReader::Change LogReader::refresh()
         if (!same)
             return Emptied;
     }
-    const long long size = size_now();
-    if (size < static_cast<long long>(count_) * static_cast<long long>(snap_) || sum(count_ - 1) != last_)
+    if (!unchanged())
         return Emptied;
+    const long long size = size_now();
     const long n = static_cast<long>(size / static_cast<long long>(snap_));
     cut_ = size % static_cast<long long>(snap_) != 0;
     if (n == count_)
@@ -447,36 +279,55 @@ void LogReader::mark(long k)
     step_ *= 2;
 }
 
-long LogReader::pieces(long k, std::string* fault)
+long LogReader::pieces(long k, std::string* fault, long budget)
 {
     if (k < 0 || k >= count_) {
         *fault = name_ + ": 没有第 " + std::to_string(k + 1) + " 个快照（共 " + std::to_string(count_) + " 个）";
-        return -1;
+        return FAULT;
     }
+    budget = std::max(1L, budget);
+    const long given = budget;
     // The cheapest start: the snapshot counted last, on either side, or the
     // nearest mark before k.
     const long near = std::min(k / step_, static_cast<long>(marks_.size()) - 1) * step_;
     const long from_mark = k - near + 1;
     const long from_here = at_ < 0 ? from_mark + 1 : at_ <= k ? k - at_ : at_ - k;
+    Outcome o = Outcome::Ok;
     if (from_mark < from_here) {
-        if (!load(near, cur_.get(), fault))
-            return -1;
-        at_ = near;
-        at_pieces_ = marks_[static_cast<size_t>(near / step_)];
+        // Into tmp_, so that a fault leaves the board of at_ as it was.
+        o = load(near, tmp_.get(), fault);
+        budget--;
+        if (o == Outcome::Ok) {
+            std::swap(cur_, tmp_);
+            at_ = near;
+            at_pieces_ = marks_[static_cast<size_t>(near / step_)];
+        }
     }
-    while (at_ < k) {
-        if (!load(at_ + 1, tmp_.get(), fault))
-            return -1;
-        at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+    for (; o == Outcome::Ok && at_ != k && budget > 0; budget--) {
+        const long next = at_ < k ? at_ + 1 : at_ - 1;
+        o = load(next, tmp_.get(), fault);
+        if (o != Outcome::Ok)
+            break;
+        const bool ahead = next > at_;
+        if (ahead)
+            at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+        else
+            at_pieces_ -= spawned(tmp_.get(), cur_.get(), x_, y_);
         std::swap(cur_, tmp_);
-        mark(++at_);
+        at_ = next;
+        if (ahead)
+            mark(at_);
     }
-    while (at_ > k) {
-        if (!load(at_ - 1, tmp_.get(), fault))
-            return -1;
-        at_pieces_ -= spawned(tmp_.get(), cur_.get(), x_, y_);
-        std::swap(cur_, tmp_);
-        at_--;
+    // A count already reached reads nothing: it stays as it was counted.
+    if (o == Outcome::Ok && budget != given && !unchanged()) {
+        *fault = changed();
+        o = Outcome::Changed;
     }
-    return at_pieces_;
+    if (o == Outcome::Changed) {
+        // What was counted may be the new file's.
+        at_ = -1;
+        marks_.assign(1, 0);
+        step_ = 64;
+    }
+    return o == Outcome::Fault ? FAULT : o == Outcome::Changed ? CHANGED : at_ == k ? at_pieces_ : LATER;
 }

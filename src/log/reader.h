@@ -5,9 +5,12 @@
 //
 // A file at fault gives one line of text: the file's name, the line and
 // what is wrong there ("data.txt:12: ..."), or the name and what is wrong
-// with the whole file.
+// with the whole file. A file that changed under the reader (a new game
+// emptied it, another file took its name) is no fault: reads say so apart.
+// Nothing is read from the start of the file but the first snapshot.
 #pragma once
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,8 +39,19 @@ public:
     long count() const { return count_; } // complete snapshots
     bool cut_short() const { return cut_; } // part of one more follows them
 
+    enum class Outcome {
+        Ok,
+        // The file is no longer what was opened: emptied, shortened,
+        // rewritten or replaced, as refresh()'s Emptied. The reader stays
+        // as it was; *fault says what happened.
+        Changed,
+        // What is read is malformed, in a file that has not changed; or k
+        // is not a snapshot counted.
+        Fault,
+    };
     // Snapshot k (0..count()-1) into board[x][y], checked as it is read.
-    bool read(long k, int board[][M_N], std::string* fault);
+    // Before a fault is said, the file is looked at again.
+    Outcome read(long k, int board[][M_N], std::string* fault);
 
     // Looks at the file again. Grew: more complete snapshots are there.
     // Emptied: the file was emptied, shortened, rewritten or replaced (a
@@ -45,10 +59,20 @@ public:
     // new game.
     Change refresh();
 
-    // Pieces spawned up to snapshot k, -1 with the fault. Stepping to the
-    // next or previous snapshot reads one; a jump starts from the nearest
-    // place already counted.
-    long pieces(long k, std::string* fault);
+    // Pieces spawned up to snapshot k, or FAULT or CHANGED (as read()
+    // says them, with *fault), or LATER: `budget` snapshots (at least one)
+    // were read and k is not reached yet; the next call goes on from where
+    // this one stopped, whatever its k. Stepping to the next or previous
+    // snapshot reads one; a jump starts from the nearest place already
+    // counted. A call that reads nothing (k is where the last one stopped)
+    // gives the count as it was, whatever became of the file since; after
+    // CHANGED, counting starts again from the first.
+    static constexpr long FAULT = -1, CHANGED = -2, LATER = -3;
+    static constexpr long ALL = LONG_MAX; // no budget
+    long pieces(long k, std::string* fault, long budget = ALL);
+
+    // Bytes taken from the file since it was opened.
+    long long bytes_read() const { return read_; }
 
 private:
     using Board = int[M_N];
@@ -57,9 +81,10 @@ private:
     long long size_now();
     bool bytes_at(long long at, char* p, size_t n);
     const char* snapshot_at(long k);
-    bool load(long k, Board* b, std::string* fault);
-    long long lines_before(long k);
+    Outcome load(long k, Board* b, std::string* fault);
     unsigned long long sum(long k);
+    bool unchanged();
+    std::string changed() const;
     void mark(long k);
 
     std::string name_;
@@ -70,8 +95,9 @@ private:
     size_t snap_ = 0; // bytes of a snapshot
     long count_ = 0;
     bool cut_ = false;
-    long checked_ = 0;             // snapshots 0..checked_-1 were read whole
-    unsigned long long last_ = 0;  // checksum of the last complete snapshot
+    unsigned long long first_ = 0; // checksums of the first snapshot
+    unsigned long long last_ = 0;  // and of the last complete one
+    long long read_ = 0;
     std::vector<char> buf_;
     // Whole snapshots read at once, for stepping through the file.
     std::vector<char> run_;

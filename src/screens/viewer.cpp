@@ -42,6 +42,7 @@ struct View {
     long since_k = 0;
     int look_ms = 0;       // when to look at the file again
     bool gone = false;     // the file was emptied or replaced: a new game began
+    bool counting = false; // the pieces up to k are still being counted
     std::string note;      // one line under the floor
 };
 
@@ -92,22 +93,28 @@ void d_gone(View& v)
     v.note = GONE_NOTE;
 }
 
-// The lines beside the well that change as the log is watched.
+// The lines beside the well that change as the log is watched. The pieces
+// are counted a slice at a time, so that keys are seen between slices
+// however long the log.
 void d_state(View& v)
 {
     std::string why;
-    const long pieces = v.gone ? -1 : hf->pieces(v.k, &why);
-    if (pieces < 0 && !v.gone) {
-        if (hf->refresh() != LogReader::Emptied)
-            fault(why);
+    // About 4 MB of the file a slice: a few milliseconds.
+    const long slice = std::max(1L, static_cast<long>((4 << 20) / log_snapshot(X, Y, hf->crlf() ? 2 : 1)));
+    const long pieces = v.gone ? LogReader::CHANGED : hf->pieces(v.k, &why, slice);
+    if (pieces == LogReader::FAULT)
+        fault(why);
+    if (pieces == LogReader::CHANGED && !v.gone)
         d_gone(v);
-    }
+    v.counting = pieces == LogReader::LATER;
     set_color(WHITE, BLACK);
     blank_at(2 * X + 2, 2, PANEL_COLS);
     out("第 %ld / %ld 步", v.k + 1, hf->count());
     blank_at(2 * X + 2, 4, PANEL_COLS);
     if (pieces >= 0)
         out("方块: %ld 个", pieces);
+    else if (v.counting)
+        out("方块: 计算中…");
     set_color(YELLOW, BLACK);
     blank_at(2 * X + 2, 5, PANEL_COLS);
     out("每秒 %d 步  %s", RATES[v.rate], v.playing ? "播放中" : "已暂停");
@@ -142,9 +149,10 @@ void d_all(View& v)
 void show(View& v, long k)
 {
     std::string why;
-    if (!hf->read(k, hf_b, &why)) {
-        if (hf->refresh() != LogReader::Emptied)
-            fault(why);
+    const LogReader::Outcome got = hf->read(k, hf_b, &why);
+    if (got == LogReader::Outcome::Fault)
+        fault(why);
+    if (got == LogReader::Outcome::Changed) {
         d_gone(v);
         d_state(v);
         return;
@@ -174,11 +182,11 @@ void take(View& v)
     f_sz_m();
     v = View{};
     std::string why;
-    if (!hf->read(0, m, &why)) {
-        if (hf->refresh() != LogReader::Emptied)
-            fault(why);
+    const LogReader::Outcome got = hf->read(0, m, &why);
+    if (got == LogReader::Outcome::Fault)
+        fault(why);
+    if (got == LogReader::Outcome::Changed)
         d_gone(v);
-    }
     v.look_ms = con->now_ms() + LOOK_MS;
     if (hf->cut_short())
         v.note = CUT_NOTE;
@@ -228,7 +236,7 @@ bool hf_open(const std::vector<const char*>& operands, std::string* fault_line)
     const char* name = operands.empty() ? "data.txt" : operands[0];
     hf_name = name;
     hf = std::make_unique<LogReader>();
-    return hf->open(name, fault_line) && hf->read(0, hf_b, fault_line);
+    return hf->open(name, fault_line) && hf->read(0, hf_b, fault_line) == LogReader::Outcome::Ok;
 }
 
 // Shows the opened log snapshot by snapshot until the player leaves;
@@ -305,6 +313,10 @@ int hf_main()
         }
         if (now >= v.look_ms) {
             look(v);
+            continue;
+        }
+        if (v.counting) {
+            d_state(v); // the next slice; keys are looked at before the one after
             continue;
         }
         if (ch == Key::None)

@@ -1,8 +1,9 @@
 // The board log's reader over any bytes: what it counts agrees with the
 // bytes; every snapshot it accepts holds board values and is what the
-// writer writes for them; a fault is one line naming a line of the file;
-// pieces are counted alike stepping forward and back; a file read as it
-// grows, or rewritten, is seen as such.
+// writer writes for them; a fault is one line naming a line of the file,
+// or of the snapshot read (those before it taken as whole); pieces are
+// counted alike stepping forward and back, at once or in slices; a file
+// read as it grows, or rewritten, is seen as such, by a read too.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -24,8 +25,8 @@ long long lines(const std::string& s)
     return n + (!s.empty() && s.back() != '\n');
 }
 
-// "data.txt:N: what" with N a line of s; only an empty file has no line.
-void check_fault(const std::string& f, const std::string& s)
+// "data.txt:N: what" with N in from..to; only an empty file has no line.
+void check_fault(const std::string& f, const std::string& s, long long from, long long to)
 {
     FUZZ_CHECK(f.rfind("data.txt:", 0) == 0 && f.find('\n') == std::string::npos);
     if (f[9] == ' ') {
@@ -35,8 +36,11 @@ void check_fault(const std::string& f, const std::string& s)
     char* end = nullptr;
     const long long n = std::strtoll(f.c_str() + 9, &end, 10);
     FUZZ_CHECK(*end == ':' && end[1] == ' ' && end[2] != '\0');
-    FUZZ_CHECK(n >= 1 && n <= lines(s));
+    FUZZ_CHECK(n >= from && n <= to);
 }
+
+// A fault at opening names a line of s.
+void check_fault(const std::string& f, const std::string& s) { check_fault(f, s, 1, lines(s)); }
 
 std::string written(const int (*b)[M_N], int x, int y, bool crlf)
 {
@@ -67,11 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(s.find('\n') == log_line(y) + eol - 1);
     FUZZ_CHECK(r.count() == static_cast<long>(size / snap) && r.cut_short() == (size % snap != 0));
 
+    // Snapshot k's lines, those before it taken as whole.
+    auto in_k = [&](const std::string& f, long k) { check_fault(f, s, k * (x + 1LL) + 1, (k + 1) * (x + 1LL)); };
     static int b[M_N][M_N];
+    long faulty = -1; // the first snapshot at fault
     for (long k = 0; k < r.count(); k++) {
-        if (!r.read(k, b, &fault)) {
+        const LogReader::Outcome o = r.read(k, b, &fault);
+        FUZZ_CHECK(o != LogReader::Outcome::Changed);
+        if (o == LogReader::Outcome::Fault) {
             FUZZ_CHECK(k > 0); // the first was checked when opened
-            check_fault(fault, s);
+            in_k(fault, k);
+            faulty = faulty < 0 ? k : faulty;
             continue;
         }
         for (int i = 0; i < x; i++)
@@ -86,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (long k = 0; k < r.count(); k++) {
         const long n = r.pieces(k, &fault);
         if (n < 0) {
-            check_fault(fault, s);
+            FUZZ_CHECK(n == LogReader::FAULT && k == faulty);
+            in_k(fault, k);
             break;
         }
         FUZZ_CHECK(k == 0 ? n == 0 : n - ahead.back() == 0 || n - ahead.back() == 1);
@@ -95,8 +106,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (long k = static_cast<long>(ahead.size()) - 1; k >= 0; k--)
         FUZZ_CHECK(r.pieces(k, &fault) == ahead[static_cast<size_t>(k)]);
 
-    // Read while it grows: a part of it first, then the whole.
+    // In slices of a few snapshots, to places here and there: LATER no more
+    // often than there are snapshots, then the count or the first fault.
     InputRng rng(data, size, 3);
+    LogReader sliced;
+    FUZZ_CHECK(sliced.open_bytes("data.txt", &s, &fault));
+    for (int t = 0; t < 4; t++) {
+        const long k = static_cast<long>(rng.below(static_cast<uint64_t>(r.count())));
+        const long budget = 1 + static_cast<long>(rng.below(5));
+        long n = 0, slices = 0;
+        while ((n = sliced.pieces(k, &fault, budget)) == LogReader::LATER)
+            FUZZ_CHECK(++slices <= r.count());
+        if (k < static_cast<long>(ahead.size())) {
+            FUZZ_CHECK(n == ahead[static_cast<size_t>(k)]);
+        } else {
+            FUZZ_CHECK(n == LogReader::FAULT);
+            in_k(fault, faulty);
+        }
+    }
+
+    // Read while it grows: a part of it first, then the whole.
     std::string part = s.substr(0, rng.below(size + 1));
     LogReader g;
     if (g.open_bytes("data.txt", &part, &fault)) {
@@ -105,8 +134,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         part = s;
         FUZZ_CHECK(g.refresh() == (r.count() > before ? LogReader::Grew : LogReader::Same));
         FUZZ_CHECK(g.count() == r.count() && g.cut_short() == r.cut_short());
-        // Any byte of the last snapshot counted changed: a new game.
-        part[(static_cast<size_t>(g.count()) - 1) * snap + rng.below(snap)] ^= 1;
+        // Any byte of the first or the last snapshot counted changed, or
+        // the file cut shorter: a new game, for a read as for refresh().
+        const long k = static_cast<long>(rng.below(static_cast<uint64_t>(g.count())));
+        switch (rng.below(3)) {
+        case 0: part[rng.below(snap)] ^= 1; break;
+        case 1: part[(static_cast<size_t>(g.count()) - 1) * snap + rng.below(snap)] ^= 1; break;
+        default: part.resize(static_cast<size_t>(g.count()) * snap - 1 - rng.below(snap)); break;
+        }
+        FUZZ_CHECK(g.read(k, b, &fault) == LogReader::Outcome::Changed && g.count() == r.count());
+        // Counting reads from the first on; where it stands, it reads nothing.
+        const long n = g.pieces(k, &fault);
+        FUZZ_CHECK(k == 0 ? n == 0 : n == LogReader::CHANGED);
         FUZZ_CHECK(g.refresh() == LogReader::Emptied && g.count() == r.count());
     }
     return 0;
