@@ -7,7 +7,21 @@
 # install does (cmake/cpack-deb.cmake).
 include(GNUInstallDirs)
 
-install(TARGETS my-dropix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+  # The Windows download is one folder: the game beside a README.txt in
+  # Chinese and the licence, both with the CRLF line ends Notepad wants, the
+  # README with a byte order mark so that no code page garbles it.
+  install(TARGETS my-dropix RUNTIME DESTINATION .)
+  string(ASCII 239 187 191 _bom)
+  set(_readme ${PROJECT_SOURCE_DIR}/docs/README-windows.txt)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_readme})
+  file(READ ${_readme} _text)
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/zip/README.txt CONTENT "${_bom}${_text}" @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/zip/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zip/README.txt ${CMAKE_CURRENT_BINARY_DIR}/zip/LICENSE.txt DESTINATION .)
+else()
+  install(TARGETS my-dropix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(UNIX)
   # Manual pages and the Debian changelog are installed compressed, as
@@ -47,8 +61,10 @@ if(UNIX)
   add_custom_target(dropix_gz ALL DEPENDS ${_dropix_gz})
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 set(CPACK_PACKAGE_NAME my-dropix)
 set(CPACK_PACKAGE_VENDOR "the my-dropix developers")
@@ -66,6 +82,14 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_GENERATOR DEB)
+elseif(WIN32)
+  # my-dropix-VERSION-windows-x86_64.zip, as a download page names it.
+  set(CPACK_GENERATOR ZIP)
+  string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" _arch)
+  if(_arch MATCHES "^(amd64|x86_64|x64)$")
+    set(_arch x86_64)
+  endif()
+  set(CPACK_PACKAGE_FILE_NAME my-dropix-${PROJECT_VERSION}-windows-${_arch})
 else()
   set(CPACK_GENERATOR TGZ)
 endif()

@@ -3,8 +3,10 @@
 # without installing it: lintian has nothing to say, a fresh build in
 # another folder gives the same bytes, the files and control fields are
 # right, the game unpacked from it starts and asks for the width, and its
-# manual pages render. The system's packages and PATH are left as they are.
-# Debian 12; installs the tools it needs when missing.
+# manual pages render. Then the source archive: made twice, the same bytes;
+# unpacked outside git, README's play command builds the game from it. The
+# system's packages and PATH are left as they are. Debian 12; installs the
+# tools it needs when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -110,4 +112,32 @@ for page in "$tmp"/root/usr/share/man/man6/my-dropix.6.gz "$tmp"/root/usr/share/
     grep -qF 'data.txt' "$tmp/man" || fail "${page#"$tmp/root"} does not describe data.txt"
 done
 ok "both manual pages render, without a warning from groff"
+
+# The source archive, from the last commit; outside a git checkout (itself
+# unpacked from one) there is none to make.
+if ! git rev-parse --verify -q HEAD >/dev/null 2>&1; then
+    echo "check-package: skip: source archive (not a git checkout)"
+    echo "check-package: all checks passed"
+    exit 0
+fi
+src=$(scripts/source-archive.sh "$build")
+src_again=$(scripts/source-archive.sh "$rebuild" 2>/dev/null)
+cmp "$src" "$src_again" || fail "the source archive made twice differs"
+ok "source archive $(basename "$src"), $(stat -c %s "$src") bytes, made twice: the same bytes"
+
+# Unpacked where no git checkout can lend it a date or a version, README's
+# play command, run with --version, must build the game and print this one.
+mkdir "$tmp/src"
+tar -xzf "$src" -C "$tmp/src"
+tree=$tmp/src/$(basename "$src" .tar.gz)
+[ -f "$tree/CMakeLists.txt" ] || fail "the source archive has no $(basename "$tree")/CMakeLists.txt"
+if git -C "$tree" rev-parse --git-dir >/dev/null 2>&1; then fail "$tree is inside a git checkout"; fi
+play=$(grep -m1 '^cmake --preset release && ' "$tree/README.md" || true)
+case "$play" in
+*'&& ./build/release/my-dropix') ;;
+*) fail "no play command in the source archive's README.md: '$play'" ;;
+esac
+(cd "$tree" && CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2) bash -c "$play --version" >"$tmp/src-build" 2>&1) || { tail -20 "$tmp/src-build" >&2; fail "README's play command fails in the unpacked source archive"; }
+[ "$(tail -1 "$tmp/src-build")" = "my-dropix $version" ] || fail "the game built from the source archive says: $(tail -1 "$tmp/src-build")"
+ok "unpacked outside git, README's play command builds the game, which says my-dropix $version"
 echo "check-package: all checks passed"

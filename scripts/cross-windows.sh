@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-compiles the Windows build with mingw-w64 and checks that it is a
-# self-contained 64-bit console executable. Then, unless --no-wine is given,
-# plays it under Wine: a game in a terminal (tmux) driven by keys, a Ctrl-C,
-# and runs with standard input and output redirected. Installs what it needs
+# Cross-compiles the Windows build with mingw-w64, checks that it is a
+# self-contained 64-bit console executable and makes the Windows download,
+# my-dropix-VERSION-windows-x86_64.zip, with CPack. Then, unless --no-wine is
+# given, plays the program taken out of the zip under Wine: a game in a
+# terminal (tmux) driven by keys, a Ctrl-C, and runs with standard input
+# and output redirected. Installs what it needs
 # when missing (Debian 12, as root or with sudo); when Wine cannot be had,
 # that part is skipped, not failed.
 set -euo pipefail
@@ -18,7 +20,7 @@ done
 
 . scripts/lib.sh
 
-need --no-install-recommends cmake g++-mingw-w64-x86-64 file
+need --no-install-recommends cmake g++-mingw-w64-x86-64 file unzip
 
 echo "== windows-cross"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -40,6 +42,37 @@ for d in $dlls; do
     esac
 done
 echo "ok: imports only $(echo $dlls | tr ' ' ',')"
+
+echo "== windows zip"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows-cross/CMakeCache.txt)
+name=my-dropix-$version-windows-x86_64
+zip=build/windows-cross/$name.zip
+rm -f "$zip"
+(cd build/windows-cross && cpack -G ZIP >/dev/null)
+[ -f "$zip" ] || { echo "FAIL: cpack made no $zip" >&2; exit 1; }
+unzip -l "$zip"
+listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+want="$name/LICENSE.txt $name/README.txt $name/my-dropix.exe "
+[ "$listed" = "$want" ] || { echo "FAIL: $zip holds $listed, not $want" >&2; exit 1; }
+unpacked=$PWD/build/win-wine/zip
+rm -rf "$unpacked"
+mkdir -p "$unpacked"
+unzip -q "$zip" -d "$unpacked"
+for f in README.txt LICENSE.txt; do
+    # Every line ends in CR LF, for Notepad.
+    if grep -q $'[^\r]$\|^$' "$unpacked/$name/$f"; then
+        echo "FAIL: $f in $zip has a line without CR LF" >&2
+        exit 1
+    fi
+done
+iconv -f UTF-8 -t UTF-8 "$unpacked/$name/README.txt" >/dev/null ||
+    { echo "FAIL: README.txt in $zip is not UTF-8" >&2; exit 1; }
+[ "$(head -c 3 "$unpacked/$name/README.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
+    { echo "FAIL: README.txt in $zip has no byte order mark" >&2; exit 1; }
+grep -qF "my-dropix $version" "$unpacked/$name/README.txt" ||
+    { echo "FAIL: README.txt in $zip does not name version $version" >&2; exit 1; }
+echo "ok: $zip, $(stat -c %s "$zip") bytes: the game, README.txt and LICENSE.txt with CR LF"
+exe=$unpacked/$name/my-dropix.exe
 
 if [ "$use_wine" -eq 0 ]; then
     echo "skip: Wine smoke test (--no-wine)"
@@ -89,4 +122,5 @@ if ! (cd "$work/file-check" && "$wine" "$check" </dev/null); then
 fi
 
 echo "== wine smoke test"
-python3 scripts/wine-smoke.py "$PWD/$exe" "$wine" "$work" "$sock"
+# The program as a player gets it: out of the zip.
+python3 scripts/wine-smoke.py "$exe" "$wine" "$work" "$sock"
