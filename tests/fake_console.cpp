@@ -4,8 +4,8 @@
 #include <climits>
 #include <stdexcept>
 
-FakePlatform::FakePlatform(int cols, int rows, const char* codeset, bool probe)
-    : screen(cols, rows), enc_(codeset), paint_(enc_), cols_(cols), rows_(rows)
+FakePlatform::FakePlatform(int cols, int rows, const char* codeset, bool probe, const TermCaps& caps)
+    : screen(cols, rows), enc_(codeset), paint_(enc_, caps), cols_(cols), rows_(rows)
 {
     if (probe) {
         paint_.out() = glyph_probe(enc_);
@@ -108,8 +108,8 @@ unsigned FakePlatform::events()
     return SCREEN_LOST | RESIZED;
 }
 
-FakeConsole::FakeConsole(int cols, int rows, const char* codeset, bool probe)
-    : FakeBase(cols, rows, codeset, probe), Console(fake), lines(fake.lines), screen(fake.screen), raw(fake.raw),
+FakeConsole::FakeConsole(int cols, int rows, const char* codeset, bool probe, const TermCaps& caps)
+    : FakeBase(cols, rows, codeset, probe, caps), Console(fake), lines(fake.lines), screen(fake.screen), raw(fake.raw),
       t(fake.t), flushes(fake.flushes), waits(fake.waits)
 {
 }

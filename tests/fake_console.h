@@ -23,7 +23,7 @@ class FakePlatform : public Platform {
 public:
     // `probe`: ask the terminal how wide it draws "■", as a real terminal
     // is asked; libvterm draws it one column wide.
-    FakePlatform(int cols, int rows, const char* codeset, bool probe);
+    FakePlatform(int cols, int rows, const char* codeset, bool probe, const TermCaps& caps = XTERM_CAPS);
 
     // What the player types at the questions, a line whenever a question
     // waits for one ("20 20 0 0" answers four). Not echoed, as from a
@@ -80,13 +80,17 @@ private:
 
 // The platform first, so that it is made before the console over it.
 struct FakeBase {
-    FakeBase(int cols, int rows, const char* codeset, bool probe) : fake(cols, rows, codeset, probe) {}
+    FakeBase(int cols, int rows, const char* codeset, bool probe, const TermCaps& caps)
+        : fake(cols, rows, codeset, probe, caps)
+    {
+    }
     FakePlatform fake;
 };
 
 class FakeConsole : private FakeBase, public Console {
 public:
-    explicit FakeConsole(int cols = 240, int rows = 110, const char* codeset = "UTF-8", bool probe = true);
+    explicit FakeConsole(int cols = 240, int rows = 110, const char* codeset = "UTF-8", bool probe = true,
+                         const TermCaps& caps = XTERM_CAPS);
 
     // The platform's script and what it shows, at hand.
     std::string& lines;

@@ -1,8 +1,11 @@
 #include "fixture.h"
 
+#include "console/utf8.h"
+
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <sstream>
@@ -32,9 +35,9 @@ void GameTest::TearDown()
         ADD_FAILURE() << "cannot remove " << dir;
 }
 
-void GameTest::use(int cols, int rows, const char* codeset)
+void GameTest::use(int cols, int rows, const char* codeset, const TermCaps& caps)
 {
-    fc = std::make_unique<FakeConsole>(cols, rows, codeset);
+    fc = std::make_unique<FakeConsole>(cols, rows, codeset, true, caps);
     con = fc.get();
 }
 
@@ -72,6 +75,35 @@ void GameTest::expect_screen_is_board()
             EXPECT_EQ(glyph(x, y), v == WALL ? 15 : v == 0 ? -1 : s_ys(v))
                 << "cell " << x << "," << y << " holds " << v;
         }
+}
+
+void GameTest::expect_screen_is_picture()
+{
+    fc->flush();
+    const Picture& f = fc->frame();
+    for (int y = 0; y < std::min(f.rows(), fc->screen.rows()); y++)
+        EXPECT_EQ(picture_mismatch(f, fc->screen, y, 0, std::min(f.cols(), fc->screen.cols())), "");
+}
+
+std::string picture_mismatch(const Picture& f, const Screen& s, int row, int c0, int c1)
+{
+    for (int c = c0; c < c1; c++) {
+        const Picture::Cell want = f.at(c, row);
+        if (want.ch == 0)
+            continue;
+        const Cell got = s.cell(c, row);
+        std::string ch;
+        utf8_put(ch, want.ch);
+        const bool blank = ch == " ";
+        const std::string at = "column " + std::to_string(c) + ", row " + std::to_string(row);
+        if (got.ch != ch || got.bg != want.bg || (!blank && got.fg != want.fg))
+            return "screen at " + at + " shows \"" + got.ch + "\" in " + std::to_string(got.fg) + " on " +
+                   std::to_string(got.bg) + ", the picture \"" + ch + "\" in " + std::to_string(want.fg) + " on " +
+                   std::to_string(want.bg);
+        if (ambiguous(want.ch) && c + 1 < s.cols() && (s.cell(c + 1, row).ch != " " || s.cell(c + 1, row).bg != want.bg))
+            return "no blank beside the glyph at " + at;
+    }
+    return "";
 }
 
 int GameTest::play()

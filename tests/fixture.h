@@ -11,6 +11,11 @@
 #include "console/console.h"
 #include "my-dropix.h"
 
+// Where row `row` of the screen, columns [c0, c1), does not show what the
+// picture holds; empty where it does. A terminal that draws "■" one column
+// wide shows it with a blank beside it.
+std::string picture_mismatch(const Picture& f, const Screen& s, int row, int c0, int c1);
+
 // A fresh test console, a scratch working directory (for data.txt) and a
 // reset game state for every test.
 class GameTest : public ::testing::Test {
@@ -18,8 +23,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Makes a console of another size or encoding.
-    void use(int cols, int rows, const char* codeset = "UTF-8");
+    // Makes a console of another size, encoding or terminal.
+    void use(int cols, int rows, const char* codeset = "UTF-8", const TermCaps& caps = XTERM_CAPS);
     // An empty walled well of the given size, without any drawing, and the
     // console in play on it.
     void well(int x, int y);
@@ -27,6 +32,8 @@ protected:
     void draw_board();
     // The screen shows every cell of the well as the board holds it.
     void expect_screen_is_board();
+    // The screen shows every cell of the play screen as the picture holds it.
+    void expect_screen_is_picture();
     // Runs whole games until the player declines; returns the exit status,
     // or the status of a FakeExit.
     int play();

@@ -2,6 +2,9 @@
 
 #include <vterm.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "console/ansi.h"
 
 namespace {
@@ -81,7 +84,64 @@ Screen::Screen(int cols, int rows) : cols_(cols), rows_(rows)
 
 Screen::~Screen() { vterm_free(vt_); }
 
-void Screen::feed(const char* p, size_t n) { vterm_input_write(vt_, p, n); }
+void Screen::feed(const char* p, size_t n)
+{
+    if (bce) {
+        vterm_input_write(vt_, p, n);
+        return;
+    }
+    // A terminal without background colour erase: everything that erases
+    // or scrolls in a line does it in the default background. Each such
+    // control is fed with the default background, the pen's put back after.
+    std::string t;
+    size_t from = 0; // where in t the control being read began (fed whole, as the test console feeds)
+    for (size_t k = 0; k < n; k++) {
+        const char c = p[k];
+        bool erases = false;
+        if (esc_ == 0 && c == '\x1b') {
+            esc_ = 1;
+            seq_.clear();
+            from = t.size();
+        } else if (esc_ == 1) {
+            esc_ = c == '[' ? 2 : 0;
+            erases = c == 'M' || c == 'D' || c == 'E';
+        } else if (esc_ == 2) {
+            if (c >= 0x40 && c <= 0x7e) {
+                esc_ = 0;
+                if (c == 'm')
+                    pen_bg(seq_);
+                erases = std::string("JKXLMST@P").find(c) != std::string::npos;
+            } else {
+                seq_ += c;
+            }
+        } else if (c == '\n') {
+            erases = true;
+            from = t.size();
+        }
+        t += c;
+        if (erases) {
+            t.insert(std::min(from, t.size() - 1), "\x1b[49m");
+            t += bg_;
+        }
+    }
+    vterm_input_write(vt_, t.data(), t.size());
+}
+
+// The background the pen is left with by an SGR with parameters `params`.
+void Screen::pen_bg(const std::string& params)
+{
+    size_t k = 0;
+    do {
+        const size_t end = params.find(';', k);
+        const std::string p = params.substr(k, end == std::string::npos ? std::string::npos : end - k);
+        const int v = p.empty() ? 0 : std::atoi(p.c_str());
+        if (v == 0 || v == 49)
+            bg_.clear();
+        else if ((v >= 40 && v <= 47) || (v >= 100 && v <= 107))
+            bg_ = "\x1b[" + std::to_string(v) + "m";
+        k = end == std::string::npos ? end : end + 1;
+    } while (k != std::string::npos);
+}
 
 void Screen::feed_tty(const std::string& s)
 {

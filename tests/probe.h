@@ -51,6 +51,9 @@ public:
 
     // What the terminal answered (to a report of the cursor's place).
     std::string replies;
+    // Erasing and scrolling paint the pen's background (background colour
+    // erase); else the default one, as GNU screen and tmux say they do.
+    bool bce = true;
     int rows() const { return rows_; }
 
     // Called for every rectangle of cells that changed: rows [row0, row1),
@@ -62,7 +65,12 @@ public:
     bool alt_ = false;
 
 private:
+    void pen_bg(const std::string& params);
+
     VTerm* vt_;
+    int esc_ = 0;      // in a control: 1 after ESC, 2 in a CSI sequence
+    std::string seq_;  // a CSI sequence's parameters so far
+    std::string bg_;   // the SGR that sets the pen's background; empty: default
     VTermScreen* vs_;
     int cols_, rows_;
 };

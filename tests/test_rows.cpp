@@ -1,4 +1,8 @@
 // Full rows: removal, redraw, score and speed.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "fixture.h"
 
 class Rows : public GameTest {
@@ -97,4 +101,62 @@ TEST_F(Rows, SpeedReachesZeroAndThenGoesNegative)
     fc->flush();
     EXPECT_EQ(fc->screen.row(2, 22), "分数:2002");
     EXPECT_EQ(fc->screen.row(3, 22), "速度:  -1");
+}
+
+TEST_F(Rows, RowsThatGoDownAreScrolledWhereThatIsCheaperAndTheScreenIsThePictureAfter)
+{
+    // Each shape of removal, on a terminal that erases in colour (xterm)
+    // and on one that erases to its own background (GNU screen, tmux): the
+    // emulated screen then shows the picture cell for cell, black wherever
+    // the game paints black.
+    const TermCaps no_bce = {false, false, true, true, true};
+    struct Shape {
+        const char* what;
+        int w, h;
+        std::vector<int> full; // rows made full
+        int stack;             // rows of random cells above the lowest full one
+        bool panel;            // the side panel's texts change in the same frame
+        bool scrolls;          // a scroll is cheaper here
+    };
+    const Shape shapes[] = {
+        {"one row under a five-row stack, 100 x 100", 100, 100, {98}, 5, false, true},
+        {"four rows at once", 20, 20, {15, 16, 17, 18}, 8, false, true},
+        {"rows far apart", 20, 20, {10, 18}, 9, false, true},
+        {"a removal under the side panel's text", 20, 20, {14}, 6, false, true},
+        {"the panel's texts changing in the same frame", 20, 20, {18}, 10, true, true},
+        {"one row in a narrow well, little to move", 10, 15, {13}, 1, false, false},
+    };
+    for (bool bce : {true, false})
+        for (const Shape& s : shapes) {
+            SCOPED_TRACE(std::string(s.what) + (bce ? "" : ", no background colour erase"));
+            use(240, 110, "UTF-8", bce ? XTERM_CAPS : no_bce);
+            fc->screen.bce = bce;
+            well(s.w, s.h);
+            s_m();
+            std::srand(7);
+            const int low = s.full.back();
+            for (int y = low - s.stack; y <= low; y++)
+                for (int x = 1; x <= X - 2; x++)
+                    m[x][y] = std::rand() % 3 ? 1 + std::rand() % N_CODE : 0;
+            for (int y : s.full)
+                fill_row(y, 1 + y % N_CODE);
+            draw_board();
+            expect_screen_is_picture();
+            const size_t before = fc->raw.size();
+            c_h();
+            if (s.panel) {
+                set_color(WHITE, BLACK);
+                set_cocate(X + 1, 4);
+                out("下一个方块");
+                d_yl(19, 1);
+            }
+            expect_screen_is_picture();
+            expect_screen_is_board();
+            const std::string sent = fc->raw.substr(before);
+            EXPECT_EQ(sent.find("\x1b[L") != std::string::npos || sent.find("L\x1b[r") != std::string::npos, s.scrolls)
+                << sent.size() << " bytes";
+            for (int y = 0; y < Y; y++)
+                for (int x = 0; x < X; x++)
+                    EXPECT_EQ(at(x, y).bg, 0) << "cell " << x << "," << y;
+        }
 }

@@ -520,27 +520,9 @@ void Session::check_picture(bool full)
         const int from = full ? 0 : std::max(redrawn_[y][0] - 1, 0);
         const int to = full ? f.cols() : std::min(redrawn_[y][1], f.cols());
         redrawn_[y][0] = redrawn_[y][1] = 0;
-        for (int c = from; c < std::min(to, s.cols()); c++) {
-            const Picture::Cell want = f.at(c, y);
-            if (want.ch == 0)
-                continue;
-            const Cell got = s.cell(c, y);
-            std::string ch;
-            if (want.ch < 0x80) {
-                ch = static_cast<char>(want.ch);
-            } else {
-                char b[4] = {static_cast<char>(0xe0 | (want.ch >> 12)), static_cast<char>(0x80 | ((want.ch >> 6) & 0x3f)),
-                             static_cast<char>(0x80 | (want.ch & 0x3f)), 0};
-                ch = want.ch < 0x800 ? std::string{static_cast<char>(0xc0 | (want.ch >> 6)), static_cast<char>(0x80 | (want.ch & 0x3f))} : b;
-            }
-            const bool blank = ch == " ";
-            if (got.ch != ch || got.bg != want.bg || (!blank && got.fg != want.fg))
-                broken("screen at column " + std::to_string(c) + ", row " + std::to_string(y) + " shows \"" + got.ch +
-                       "\" in " + std::to_string(got.fg) + " on " + std::to_string(got.bg) + ", the picture \"" + ch +
-                       "\" in " + std::to_string(want.fg) + " on " + std::to_string(want.bg));
-            if (ambiguous(want.ch) && c + 1 < s.cols() && (s.cell(c + 1, y).ch != " " || s.cell(c + 1, y).bg != want.bg))
-                broken("no blank beside the glyph at column " + std::to_string(c) + ", row " + std::to_string(y));
-        }
+        const std::string wrong = picture_mismatch(f, s, y, from, std::min(to, s.cols()));
+        if (!wrong.empty())
+            broken(wrong);
     }
 }
 

@@ -42,9 +42,21 @@ std::string glyph_probe(Encoding& enc);
 // 0 for an answer that says neither), or -1 when `in` holds none.
 int take_glyph_answer(std::string& in);
 
+// What a terminal does beyond what every VT100-like one does, as its
+// terminfo entry says.
+struct TermCaps {
+    bool bce = false; // erasing paints the background in force, not the terminal's own
+    bool ech = false; // erases characters in place (ECH)
+    bool csr = false; // a scroll region (DECSTBM)
+    bool il = false;  // inserts lines (IL)
+    bool ri = false;  // scrolls down at the top of the region (RI)
+};
+// What xterm and its kind can do.
+constexpr TermCaps XTERM_CAPS = {true, true, true, true, true};
+
 class AnsiPainter : public Painter {
 public:
-    explicit AnsiPainter(Encoding& enc) : enc_(enc) {}
+    AnsiPainter(Encoding& enc, const TermCaps& caps) : enc_(enc), caps_(caps) {}
 
     // The bytes drawn and not delivered yet.
     std::string& out() { return out_; }
@@ -59,7 +71,11 @@ public:
     void wipe() override;
     void erase_line() override;
     void show_cursor(bool visible) override;
-    void screen(int cols, int glyph_width) override;
+    bool scroll_down(int top, int bottom, int n) override;
+    bool erases_in(int back) const override;
+    bool try_begin() override;
+    long try_end() override;
+    void screen(int cols, int rows, int glyph_width) override;
     void forget() override;
     int width_of(std::string_view ch) const override;
     int cost_go(int col, int row) const override;
@@ -70,12 +86,18 @@ public:
 
 private:
     std::string move_to(int col, int row) const;
+    void spaces(int n);
 
     Encoding& enc_;
+    TermCaps caps_;
     std::string out_;
-    int tcols_ = 0, amb_ = 0;
+    int tcols_ = 0, trows_ = 0, amb_ = 0;
     // What the terminal was last told: the cursor (-1 not known) and the
     // colours (-1 not known; a foreground of -2 is the terminal's own).
-    int col_ = -1, row_ = -1;
-    int fg_ = -1, bg_ = -1;
+    struct State {
+        int col = -1, row = -1;
+        int fg = -1, bg = -1;
+    };
+    State at_, tried_;
+    size_t tried_from_ = 0;
 };

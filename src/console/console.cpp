@@ -78,7 +78,7 @@ void Console::flush()
         const int w = pf_.glyph_width();
         if (w != glyph_width_) {
             glyph_width_ = w;
-            pf_.painter().screen(tcols_, w);
+            pf_.painter().screen(tcols_, trows_, w);
         }
         pic_.send(pf_.painter(), tcols_, trows_, w);
     }
@@ -119,7 +119,7 @@ void Console::measure()
         tcols_ = std::max(pic_.cols(), 80);
         trows_ = std::max(pic_.rows(), 24);
     }
-    pf_.painter().screen(tcols_, std::max(glyph_width_, 0));
+    pf_.painter().screen(tcols_, trows_, std::max(glyph_width_, 0));
 }
 
 bool Console::too_small() const { return sized_ && (tcols_ < need_cols_ || trows_ < need_rows_); }

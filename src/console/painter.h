@@ -29,9 +29,22 @@ public:
     virtual void erase_line() = 0;
     virtual void show_cursor(bool visible) = 0;
 
-    // The terminal's width, and how wide it draws the glyphs of uncertain
+    // Rows [top, bottom] move down n rows, n blank rows coming in at the
+    // top in the pen's background, the rest of the screen left alone; the
+    // cursor's place is not known after. False when the screen cannot.
+    virtual bool scroll_down(int top, int bottom, int n) = 0;
+    // Whether erasing and scrolling leave the background `back` behind
+    // them (else the terminal's own).
+    virtual bool erases_in(int back) const = 0;
+    // Trying a plan: what is drawn after try_begin() is taken back by
+    // try_end(), which says what it would have cost. False from
+    // try_begin() where drawing cannot be taken back.
+    virtual bool try_begin() = 0;
+    virtual long try_end() = 0;
+
+    // The terminal's size, and how wide it draws the glyphs of uncertain
     // width (1 or 2; 0 not known), as last measured.
-    virtual void screen(int cols, int glyph_width) = 0;
+    virtual void screen(int cols, int rows, int glyph_width) = 0;
     // The terminal may have been reset: what it was last told is unknown.
     virtual void forget() = 0;
     // Columns the terminal echoes a typed character in.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 #include "console/utf8.h"
 
@@ -18,6 +19,7 @@ void Picture::resize(int cols, int rows)
     kept_.assign((n + 7) / 8, 0);
     old_.clear();
     dirty_.assign(static_cast<size_t>(rows_), 1);
+    prev_.assign(n, 0);
     was_.resize(static_cast<size_t>(cols_));
     now_.resize(static_cast<size_t>(cols_));
     lost_ = true;
@@ -159,41 +161,118 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
 {
     if (cols_ == 0 || rows_ == 0)
         return;
-    if (lost_) {
+    const bool lost = lost_;
+    if (lost) {
         p.pen_back(0);
         p.wipe();
     }
-    // What each changed row looked like: its cells now, with the kept looks
-    // put back.
+    // What each changed row looked like on the terminal: its cells now,
+    // with the kept looks put back; and which rows changed.
     std::sort(old_.begin(), old_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     const int n = std::min(cols_, tcols), m = std::min(rows_, trows);
-    const Slot nothing = blank(0);
+    int top = -1, bottom = -1;
     size_t k = 0;
     for (int r = 0; r < rows_; r++) {
         const size_t first = index(0, r), end = first + static_cast<size_t>(cols_);
-        const uint8_t d = lost_ ? 3 : dirty_[static_cast<size_t>(r)];
-        dirty_[static_cast<size_t>(r)] = 0;
-        const Slot* row = &cells_[first];
+        const uint8_t d = lost ? 3 : dirty_[static_cast<size_t>(r)];
+        dirty_[static_cast<size_t>(r)] = d;
+        Slot* before = &prev_[first];
         if (d == 3)
-            std::fill(was_.begin(), was_.end(), nothing);
+            std::fill(before, before + cols_, blank(0));
         else if (d == 2)
-            std::fill(was_.begin(), was_.end(), NOTHING);
+            std::fill(before, before + cols_, NOTHING);
         else if (d == 1)
-            std::copy(row, row + cols_, was_.begin());
+            std::copy(&cells_[first], &cells_[first] + cols_, before);
         for (; k < old_.size() && old_[k].first < end; k++)
             if (d == 1)
-                was_[old_[k].first - first] = old_[k].second;
-        if (d == 0 || r >= m || n <= 0)
-            continue;
-        layout(was_.data(), was_.data(), n, amb);
-        layout(row, now_.data(), n, amb);
-        send_row(p, r, n, amb);
+                before[old_[k].first - first] = old_[k].second;
+        if (d != 0 && r < m) {
+            top = top < 0 ? r : top;
+            bottom = r;
+        }
     }
+    // Rows that moved down as a block, as when rows of the well vanish, go
+    // down by the terminal's own scrolling when that costs less in all.
+    const int shift = !lost && n > 0 && bottom > top ? plan(p, top, bottom, n, amb) : 0;
+    if (shift > 0) {
+        p.pen_back(0);
+        p.scroll_down(top, bottom, shift);
+    }
+    send_rows(p, top < 0 ? 0 : top, bottom, n, amb, shift);
+    std::fill(dirty_.begin(), dirty_.end(), 0);
     // Only the cells kept have their bit set: a turn clears a few, not all.
     for (const auto& o : old_)
-        kept_[o.first / 8] = 0;
+        kept_[o.first / 8] = static_cast<uint8_t>(kept_[o.first / 8] & ~(1u << (o.first % 8)));
     old_.clear();
     lost_ = false;
+}
+
+// The scroll that sends rows [top, bottom] in the fewest bytes, tried on
+// the painter and taken back: 0 for none. Only a shift that puts more
+// cells right than it puts wrong, by more than a falling piece could, is
+// worth the trying.
+int Picture::plan(Painter& p, int top, int bottom, int n, int amb)
+{
+    auto before = [&](int r) { return dirty_[static_cast<size_t>(r)] ? &prev_[index(0, r)] : &cells_[index(0, r)]; };
+    bool tries[MAX_SHIFT + 1] = {};
+    bool any = false;
+    for (int s = 1; s <= std::min(MAX_SHIFT, bottom - top); s++) {
+        int gain = 0;
+        for (int r = top + s; r <= bottom; r++) {
+            const Slot* now = &cells_[index(0, r)];
+            const Slot *here = before(r), *from = before(r - s);
+            for (int c = 0; c < n; c++)
+                gain += (now[c] == from[c]) - (now[c] == here[c]);
+        }
+        tries[s] = gain > MIN_GAIN;
+        any = any || tries[s];
+    }
+    if (!any || !p.try_begin())
+        return 0;
+    send_rows(p, top, bottom, n, amb, 0);
+    long best = p.try_end();
+    int pick = 0;
+    for (int s = 1; s <= std::min(MAX_SHIFT, bottom - top); s++) {
+        if (!tries[s])
+            continue;
+        p.try_begin();
+        p.pen_back(0);
+        if (!p.scroll_down(top, bottom, s)) {
+            p.try_end();
+            break;
+        }
+        send_rows(p, top, bottom, n, amb, s);
+        const long cost = p.try_end();
+        if (cost < best) {
+            best = cost;
+            pick = s;
+        }
+    }
+    return pick;
+}
+
+// Sends rows [top, bottom] that changed, or moved with the terminal's rows
+// when they went down `shift` rows; what the terminal shows of each is
+// what it showed before, moved.
+void Picture::send_rows(Painter& p, int top, int bottom, int n, int amb, int shift)
+{
+    const Slot came = p.erases_in(0) ? blank(0) : NOTHING;
+    for (int r = top; r <= bottom; r++) {
+        const size_t first = index(0, r);
+        if (dirty_[static_cast<size_t>(r)] == 0 && shift == 0)
+            continue;
+        if (r < top + shift) {
+            std::fill(was_.begin(), was_.end(), came);
+        } else {
+            const int from = r - shift;
+            const size_t at = index(0, from);
+            const Slot* before = dirty_[static_cast<size_t>(from)] ? &prev_[at] : &cells_[at];
+            std::copy(before, before + cols_, was_.begin());
+        }
+        layout(was_.data(), was_.data(), n, amb);
+        layout(&cells_[first], now_.data(), n, amb);
+        send_row(p, r, n, amb);
+    }
 }
 
 // A row of the picture as a terminal n columns wide lays it out: an

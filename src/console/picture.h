@@ -65,6 +65,8 @@ private:
     void set(size_t at, Slot s);
     void put(int col, int row, char32_t ch);
     void unlink(int col, int row);
+    int plan(Painter& p, int top, int bottom, int n, int amb);
+    void send_rows(Painter& p, int top, int bottom, int n, int amb, int shift);
     void layout(const Slot* from, Slot* to, int n, int amb);
     void send_row(Painter& p, int row, int n, int amb);
     void write(Painter& p, int row, int from, int to, int amb, bool last);
@@ -78,7 +80,10 @@ private:
     // since keeps its old look here, once, and its row is marked.
     std::vector<std::pair<uint32_t, Slot>> old_;
     std::vector<uint8_t> kept_;  // a bit a cell: its old look is in old_
-    std::vector<uint8_t> dirty_; // a row: 1 drawn into, 2 not known on the terminal
+    std::vector<uint8_t> dirty_; // a row: 1 drawn into, 2 not known on the terminal, 3 blank
+    std::vector<Slot> prev_;     // the changed rows as the terminal shows them
+    static constexpr int MAX_SHIFT = 4; // rows a block may go down: a piece is four high
+    static constexpr int MIN_GAIN = 16; // cells a scroll must put right, more than a piece moves
     bool lost_ = true;
     std::vector<Slot> was_, now_; // a row as the terminal shows it, and will
     std::vector<std::pair<int, int>> runs_; // of that row that must be written

@@ -15,6 +15,8 @@
 bool write_all(int fd, const char* p, size_t n);
 // Nanoseconds on the monotonic clock.
 long long mono_ns();
+// What the terminal named by TERM can do.
+TermCaps terminal_caps();
 
 class PosixPlatform : public Platform {
 public:

@@ -205,7 +205,7 @@ std::unique_ptr<Platform> platform_open()
     return std::make_unique<PosixPlatform>();
 }
 
-PosixPlatform::PosixPlatform() : enc_(locale_codeset()), paint_(enc_)
+PosixPlatform::PosixPlatform() : enc_(locale_codeset()), paint_(enc_, terminal_caps())
 {
     start_ns_ = mono_ns();
     keys_in_ = isatty(STDIN_FILENO) != 0;

@@ -211,7 +211,13 @@ public:
         CONSOLE_CURSOR_INFO ci = {100, visible ? TRUE : FALSE};
         SetConsoleCursorInfo(out_handle(), &ci);
     }
-    void screen(int, int glyph_width) override { amb_ = glyph_width; }
+    // The console's own scrolling is not used: each cell is set apart.
+    bool scroll_down(int, int, int) override { return false; }
+    // Erasing sets each cell's colours as told.
+    bool erases_in(int) const override { return true; }
+    bool try_begin() override { return false; }
+    long try_end() override { return 0; }
+    void screen(int, int, int glyph_width) override { amb_ = glyph_width; }
     void forget() override { attr_ = col_ = row_ = -1; }
     // Only printable ASCII reaches the line being typed here.
     int width_of(std::string_view) const override { return 1; }
