@@ -89,6 +89,9 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
         close(sfd[0]);
         if (chdir(dir.c_str()) != 0)
             _exit(126);
+        // The terminal the screen stands for, unless a test names another:
+        // what the game sends must not hang on where the tests run.
+        setenv("TERM", "xterm-256color", 1);
         for (const auto& kv : o.env)
             setenv(kv.first.c_str(), kv.second.c_str(), 1);
         for (const auto& k : o.unset)

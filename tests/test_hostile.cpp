@@ -235,6 +235,40 @@ TEST(Hostile, WithoutTermOrOnADumbTerminalItPlaysAsUsual)
     }
 }
 
+TEST(Hostile, InsideGnuScreenBlackIsBlackThoughItErasesToTheTerminalsOwnBackground)
+{
+    // GNU screen erases to the terminal's default background, and passes
+    // what its window shows on to the terminal outside, here xterm-like.
+    const std::string screen = "/usr/bin/screen";
+    if (access(screen.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "no GNU screen here (scripts/test.sh installs it)";
+    PtyGame::Options o;
+    o.program = screen;
+    o.args = {"-q", "-c", "/dev/null", DROPIX_BIN};
+    o.env.push_back({"SCREENDIR", ""}); // filled in below
+    const std::string dir = scratch_dir(0700);
+    o.env.back().second = dir;
+    PtyGame g(o);
+    ASSERT_NO_FATAL_FAILURE(start(g, 12, 16, 0));
+    auto black = [](const Screen& s, int c0, int c1, int r0, int r1) {
+        for (int r = r0; r < r1; r++)
+            for (int c = c0; c < c1; c++)
+                if (s.cell(c, r).bg != 0)
+                    return "column " + std::to_string(c) + ", row " + std::to_string(r);
+        return std::string();
+    };
+    // The well between its walls, the blank beside every glyph, the panel.
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return black(s, 0, 50, 0, 16).empty(); }))
+        << black(g.screen, 0, 50, 0, 16);
+    // The end screen, cleared: black all over.
+    ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 16));
+    EXPECT_TRUE(g.wait_for([&](const Screen& s) { return black(s, 0, 120, 2, 40).empty(); }))
+        << black(g.screen, 0, 120, 2, 40);
+    g.type("0\n");
+    g.wait_exit();
+    remove_tree(dir);
+}
+
 TEST(Hostile, TextIsUtf8InTheCLocaleAndGbkInAGbkLocale)
 {
     {
