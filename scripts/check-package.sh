@@ -18,7 +18,7 @@ ok() { echo "check-package: ok: $*"; }
 
 # dpkg-dev and file compute the package's dependencies; man-db renders the
 # pages and brings groff to check them.
-need cmake g++ make dpkg-dev file man-db lintian
+need cmake g++ make pkg-config libncurses-dev dpkg-dev file man-db lintian
 
 tmp=$(mktemp -d)
 game_pid=
