@@ -3,7 +3,7 @@
 // rows, the log on and off. After every command the board, the log and the
 // screen must agree with one another and with the rules of play.
 //
-// DROPIX_SOAK_SEED=n replays the one session seeded n (printed on failure);
+// DROPIX_SOAK_SEED=n reruns the one session seeded n (printed on failure);
 // DROPIX_SOAK_BASE=n starts the run at base seed n (default: a fixed one, so
 // that a red run recurs; "random" for a new one each run);
 // DROPIX_SOAK_SESSIONS=n sets how many sessions run, and =n/d that share of
@@ -646,13 +646,13 @@ class Soak : public GameTest {};
 
 TEST_F(Soak, WholeGamesKeepBoardLogAndScreenInAgreement)
 {
-    const bool replay = std::getenv("DROPIX_SOAK_SEED") != nullptr;
+    const bool rerun = std::getenv("DROPIX_SOAK_SEED") != nullptr;
     const char* asked = std::getenv("DROPIX_SOAK_BASE");
-    const uint32_t base = replay ? env_or("DROPIX_SOAK_SEED", 0)
+    const uint32_t base = rerun ? env_or("DROPIX_SOAK_SEED", 0)
                           : asked && std::strcmp(asked, "random") == 0 ? std::random_device{}()
                                                                      : env_or("DROPIX_SOAK_BASE", 20261208);
     const char* asked_n = std::getenv("DROPIX_SOAK_SESSIONS");
-    const uint32_t sessions = replay ? 1 : sessions_of(asked_n, SOAK_SESSIONS);
+    const uint32_t sessions = rerun ? 1 : sessions_of(asked_n, SOAK_SESSIONS);
     ASSERT_GT(sessions, 0u) << "DROPIX_SOAK_SESSIONS=" << asked_n << ": give a count, or a share such as 1/4";
     std::printf("soak: base seed %" PRIu32 ", %" PRIu32 " sessions\n", base, sessions);
     std::fflush(stdout);
@@ -667,7 +667,7 @@ TEST_F(Soak, WholeGamesKeepBoardLogAndScreenInAgreement)
         if (!what.empty()) {
             failures++;
             ADD_FAILURE() << "seed " << seed << " (" << s.describe() << "): " << what
-                          << "\n  replay with DROPIX_SOAK_SEED=" << seed;
+                          << "\n  rerun with DROPIX_SOAK_SEED=" << seed;
         }
     }
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -679,7 +679,7 @@ TEST_F(Soak, WholeGamesKeepBoardLogAndScreenInAgreement)
     RecordProperty("commands", std::to_string(fig.commands));
     RecordProperty("checks", std::to_string(fig.checks));
     RecordProperty("rows_cleared", std::to_string(fig.rows));
-    if (!replay) {
+    if (!rerun) {
         EXPECT_GT(fig.games, 0);
         EXPECT_GT(fig.rows, 0) << "no row was ever cleared: the score was never put to the test";
     }

@@ -448,7 +448,7 @@ bool play(PtyGame& g, std::string* why)
 } // namespace
 
 // The log of the game just played, watched again at its last snapshot.
-bool replay(const std::string& dir, const PtyGame::Options& like, const char* out)
+bool view_log(const std::string& dir, const PtyGame::Options& like, const char* out)
 {
     PtyGame::Options o = like;
     o.cols = 2 * WW + 2 + 26; // the viewer's panel is wider than the game's
@@ -502,7 +502,7 @@ int main(int argc, char** argv)
         }
         g.signal(SIGTERM);
         g.wait_exit(5000);
-        if (ok && argc == 3 && !replay(g.dir, o, argv[2])) {
+        if (ok && argc == 3 && !view_log(g.dir, o, argv[2])) {
             std::fprintf(stderr, "the log was not shown\n");
             ok = false;
         }

@@ -280,7 +280,7 @@ void AnsiPainter::forget() { at_ = State{}; }
 
 int AnsiPainter::width_of(std::string_view ch) const
 {
-    if (static_cast<unsigned char>(ch[0]) < 0x80)
-        return 1;
-    return enc_.has(ch) ? 2 : 1; // shown as "?" when the encoding lacks it
+    size_t k = 0;
+    // Shown as "?" when the encoding lacks it.
+    return layout_width(utf8_next(ch, k)) == 2 && enc_.has(ch) ? 2 : 1;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "console/painter.h"
+#include "console/utf8.h"
 
 // The encoding a terminal takes its text in; the game's text is UTF-8.
 class Encoding {
@@ -27,7 +28,7 @@ class Utf8Encoding : public Encoding {
 public:
     void append(std::string& dst, std::string_view utf8) override { dst.append(utf8.data(), utf8.size()); }
     bool has(std::string_view) override { return true; }
-    int bytes(char32_t ch) const override { return ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4; }
+    int bytes(char32_t ch) const override { return utf8_bytes(ch); }
 };
 
 // The terminal's palette index of a console colour. The console keeps red in

@@ -15,7 +15,7 @@ void Picture::resize(int cols, int rows)
     slots_[u' ' << 8] = 0;
     last_ = 0;
     const size_t n = static_cast<size_t>(cols_) * static_cast<size_t>(rows_);
-    cells_.assign(n, blank(0));
+    cells_.assign(n, blank(DEFAULT_BACK));
     kept_.assign((n + 7) / 8, 0);
     old_.clear();
     dirty_.assign(static_cast<size_t>(rows_), 1);
@@ -101,7 +101,7 @@ void Picture::set(size_t at, Slot s)
 
 void Picture::clear()
 {
-    const Slot b = blank(0);
+    const Slot b = blank(DEFAULT_BACK);
     for (size_t k = 0; k < cells_.size(); k++)
         set(k, b);
     col_ = row_at_ = 0;
@@ -163,7 +163,7 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
         return;
     const bool lost = lost_;
     if (lost) {
-        p.pen_back(0);
+        p.pen_back(DEFAULT_BACK);
         p.wipe();
     }
     // What each changed row looked like on the terminal: its cells now,
@@ -178,7 +178,7 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
         dirty_[static_cast<size_t>(r)] = d;
         Slot* before = &prev_[first];
         if (d == 3)
-            std::fill(before, before + cols_, blank(0));
+            std::fill(before, before + cols_, blank(DEFAULT_BACK));
         else if (d == 2)
             std::fill(before, before + cols_, NOTHING);
         else if (d == 1)
@@ -195,7 +195,7 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
     // down by the terminal's own scrolling when that costs less in all.
     const int shift = !lost && n > 0 && bottom > top ? plan(p, top, bottom, n, amb) : 0;
     if (shift > 0) {
-        p.pen_back(0);
+        p.pen_back(DEFAULT_BACK);
         p.scroll_down(top, bottom, shift);
     }
     send_rows(p, top < 0 ? 0 : top, bottom, n, amb, shift);
@@ -236,7 +236,7 @@ int Picture::plan(Painter& p, int top, int bottom, int n, int amb)
         if (!tries[s])
             continue;
         p.try_begin();
-        p.pen_back(0);
+        p.pen_back(DEFAULT_BACK);
         if (!p.scroll_down(top, bottom, s)) {
             p.try_end();
             break;
@@ -256,7 +256,7 @@ int Picture::plan(Painter& p, int top, int bottom, int n, int amb)
 // what it showed before, moved.
 void Picture::send_rows(Painter& p, int top, int bottom, int n, int amb, int shift)
 {
-    const Slot came = p.erases_in(0) ? blank(0) : NOTHING;
+    const Slot came = p.erases_in(DEFAULT_BACK) ? blank(DEFAULT_BACK) : NOTHING;
     for (int r = top; r <= bottom; r++) {
         const size_t first = index(0, r);
         if (dirty_[static_cast<size_t>(r)] == 0 && shift == 0)

@@ -88,5 +88,5 @@ private:
     std::vector<Slot> was_, now_; // a row as the terminal shows it, and will
     std::vector<std::pair<int, int>> runs_; // of that row that must be written
     int col_ = 0, row_at_ = 0;
-    uint8_t attr_ = 7;
+    uint8_t attr_ = DEFAULT_FORE + 16 * DEFAULT_BACK;
 };

@@ -17,8 +17,9 @@ int utf8_len(const unsigned char* p, size_t n, char32_t* c = nullptr);
 // U+FFFD a byte.
 char32_t utf8_next(std::string_view s, size_t& k);
 
-// Appends the character's UTF-8 to out.
+// Appends the character's UTF-8 to out; utf8_bytes() says how many bytes.
 void utf8_put(std::string& out, char32_t c);
+inline int utf8_bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
 // Where the character that ends at s[end] begins.
 size_t utf8_back(std::string_view s, size_t end);

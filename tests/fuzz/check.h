@@ -1,6 +1,6 @@
 // Shared by the fuzz targets: a check that stops the run with the input
 // that broke it, and a split of an input into chunks that depends only on
-// the input, so that every failure replays.
+// the input, so that every failure recurs.
 #pragma once
 
 #include <cstddef>

@@ -119,12 +119,9 @@ bool IconvEncoding::has(std::string_view ch)
     return ok;
 }
 
-int IconvEncoding::bytes(char32_t ch) const
-{
-    if (ch < 0x80)
-        return 1;
-    return converting() || ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4;
-}
+// The GB encodings take two bytes for every character the game draws that
+// is not ASCII.
+int IconvEncoding::bytes(char32_t ch) const { return converting() && ch >= 0x80 ? 2 : utf8_bytes(ch); }
 
 const char* locale_codeset()
 {
