@@ -1,6 +1,7 @@
 #include "planner.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "console/console.h"
@@ -59,4 +60,24 @@ Try try_move(int turns, int dx)
     Wx = wx, Wy = wy, Ox = ox, Oy = oy, E = e, Z = z, F = f, J = j;
     con = shown;
     return t;
+}
+
+std::string steer()
+{
+    int best = -1, turns = 0, dx = 0;
+    for (int r = 0; r < 4; r++)
+        for (int d = 1 - Wx; d <= X - 2 - Wx; d++) {
+            const Try t = try_move(r, d);
+            if (t.x == Wx + d && 100 * t.gone + t.y > best) {
+                best = 100 * t.gone + t.y;
+                turns = r;
+                dx = d;
+            }
+        }
+    std::string keys;
+    for (int k = 0; k < turns; k++)
+        keys += "\x1b[A";
+    for (int k = std::abs(dx); k > 0; k--)
+        keys += dx < 0 ? "\x1b[D" : "\x1b[C";
+    return keys;
 }
