@@ -65,6 +65,32 @@ TEST_F(Console_, CellsMapToTwoColumnsAndClearingPaintsBlack)
     EXPECT_EQ(fc->screen.cell(50, 30).bg, 0);
 }
 
+TEST_F(Console_, EveryKindOfColourChangeShowsOnTheScreen)
+{
+    // From colours someone else left: the first colour, the foreground
+    // alone, the background alone, both.
+    fc->screen.feed("\x1b[35;42m");
+    const int pens[][2] = {{12, 0}, {14, 0}, {14, 1}, {10, 4}};
+    for (const auto& p : pens) {
+        set_color(p[0], p[1]);
+        out("x");
+    }
+    fc->flush();
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(fc->screen.cell(k, 0).fg, pens[k][0]) << k;
+        EXPECT_EQ(fc->screen.cell(k, 0).bg, pens[k][1]) << k;
+    }
+    // Blanks: the first background after the terminal was forgotten (the
+    // play screen wiped black), then a background alone.
+    fc->ask();
+    fc->play(80, 24, 80);
+    set_color(3, 5);
+    out(" ");
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(10, 10).bg, 0);
+    EXPECT_EQ(fc->screen.cell(0, 0).bg, 5);
+}
+
 TEST_F(Console_, OtherCommandsDoNothing)
 {
     fc->flush();
@@ -183,6 +209,18 @@ TEST_F(Console_, AtAQuestionTheLineShownIsTheLineTypedInAGbkTerminal)
     EXPECT_EQ(fc->screen.row(1), std::string(79, '?'));
     EXPECT_NE(fc->screen.row(2), "") << "one wrong entry, said in GBK";
     EXPECT_EQ(fc->screen.row(3), "20");
+    EXPECT_EQ(fc->screen.row(4), "");
+}
+
+TEST_F(Console_, BackspaceOverAWideCharacterAfterAnotherTakesItWhole)
+{
+    fc->typed(true);
+    fc->lines = "宽高\x7f" "20\n30\n";
+    EXPECT_EQ(input_int(10, 100), 30);
+    fc->flush();
+    EXPECT_EQ(fc->screen.row(1), "宽20");
+    EXPECT_EQ(fc->screen.row(2), "输入错误，请重新输入 10~100 的数值,并按回车确定;");
+    EXPECT_EQ(fc->screen.row(3), "30");
     EXPECT_EQ(fc->screen.row(4), "");
 }
 

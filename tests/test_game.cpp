@@ -1,5 +1,6 @@
 // Whole games on the test console: start-up, the piece cycle, timing, keys,
 // the end screen.
+#include <cstdlib>
 #include <vector>
 
 #include "fixture.h"
@@ -366,4 +367,19 @@ TEST_F(Game, WidestAndTallestWellPlaysCleanly)
         EXPECT_EQ(m[M_N - 1][k], WALL);
         EXPECT_EQ(m[k][M_N - 1], WALL);
     }
+}
+
+TEST_F(Game, EveryPieceIsDealtAsTheNextOne)
+{
+    std::vector<int> dealt(20);
+    for (unsigned seed = 1; seed <= 200; seed++) {
+        well(20, 20);
+        std::srand(seed);
+        f_d_fx();
+        ASSERT_GE(C, 1);
+        ASSERT_LE(C, 19);
+        dealt[static_cast<size_t>(C)]++;
+    }
+    for (int c = 1; c <= 19; c++)
+        EXPECT_GT(dealt[static_cast<size_t>(c)], 0) << "code " << c;
 }
