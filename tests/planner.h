@@ -17,6 +17,6 @@ struct Try {
 // the full rows.
 Try try_move(int turns, int dx);
 
-// Keys that turn and step the falling piece to where it removes the most
-// rows and then lies lowest, for gravity to drop it there.
+// Keys that turn, step and drop the falling piece to where it leaves the
+// fewest holes and the lowest stack, rows removed counting most.
 std::string steer();
