@@ -658,9 +658,11 @@ TEST(Questions, TheLineTypedIsEchoedEditedAndDrawnAgainAfterAResize)
     EXPECT_EQ(t.text(3), "ab宽高");
     type("\x7f");
     EXPECT_EQ(t.text(3), "ab宽");
+    // The line never reaches the last column: what does not fit is refused.
+    type("12345678");
+    EXPECT_EQ(t.text(3), "ab宽1234567");
     type("\x15");
     EXPECT_EQ(t.text(3), "");
-    // The line never reaches the last column: what does not fit is refused.
     type("0123456789宽x!");
     EXPECT_EQ(t.text(3), "0123456789x");
     EXPECT_EQ(t.faults, 0);
