@@ -22,7 +22,8 @@ bool FakePlatform::send()
     flushes++;
     raw += out;
     screen.feed_tty(out);
-    replies_ += screen.replies;
+    if (!screen.replies.empty())
+        replies_.push_back({t + answer_ms, screen.replies});
     screen.replies.clear();
     const size_t n = out.size();
     out.clear();
@@ -60,8 +61,10 @@ bool FakePlatform::read(std::string& in, size_t room, bool lines_wanted)
             keys_.pop_front();
         }
     }
-    in += replies_;
-    replies_.clear();
+    while (!replies_.empty() && replies_.front().at <= t) {
+        in += replies_.front().bytes;
+        replies_.pop_front();
+    }
     if (probing_) {
         const int w = take_glyph_answer(in);
         if (w >= 0) {
@@ -72,9 +75,9 @@ bool FakePlatform::read(std::string& in, size_t room, bool lines_wanted)
     return !(lines_wanted ? lines_ended_ : keys_ended_);
 }
 
-// Time passes to the next key (when input is waited for) or resize, or to
-// the deadline; with neither left, the input has ended. The script is all
-// a question will get.
+// Time passes to the next key or answer (when input is waited for) or
+// resize, or to the deadline; with none left, the input has ended. The
+// script is all a question will get.
 void FakePlatform::wait(int due_ms, bool input)
 {
     if (asking_ && input) {
@@ -82,6 +85,8 @@ void FakePlatform::wait(int due_ms, bool input)
         return;
     }
     int until = input && !keys_.empty() ? keys_.front().at : INT_MAX;
+    if (input && !replies_.empty())
+        until = std::min(until, replies_.front().at);
     if (!resizes_.empty())
         until = std::min(until, resizes_.front().at);
     if (due_ms >= 0)

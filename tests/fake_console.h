@@ -36,6 +36,9 @@ public:
     void resize_at(int at, int cols, int rows) { resizes_.push_back({at, cols, rows}); }
     // Called after every write to the terminal, with its length.
     std::function<void(size_t)> on_write;
+    // How long the terminal's answers take to come back, as over a slow
+    // link: the probe's answer may then come after the first picture.
+    int answer_ms = 0;
 
     Screen screen;
     std::string raw;       // every byte written, in order
@@ -69,7 +72,7 @@ private:
     AnsiPainter paint_;
     std::deque<Chunk> keys_;
     std::deque<Resize> resizes_;
-    std::string replies_;  // what the terminal answered, not read yet
+    std::deque<Chunk> replies_; // what the terminal answered, and when it comes
     int cols_, rows_;
     bool asking_ = false;  // the last read was for a question
     // The keys for play and the lines for the questions end apart.

@@ -1,6 +1,7 @@
 #include "planner.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "console/console.h"
@@ -59,4 +60,44 @@ Try try_move(int turns, int dx)
     Wx = wx, Wy = wy, Ox = ox, Oy = oy, E = e, Z = z, F = f, J = j;
     con = shown;
     return t;
+}
+
+std::string steer()
+{
+    double best = -1e18;
+    int turns = 0, dx = 0, drop = 0;
+    for (int r = 0; r < 4; r++)
+        for (int d = 1 - Wx; d <= X - 2 - Wx; d++) {
+            const Try t = try_move(r, d);
+            if (t.x != Wx + d)
+                continue; // the steps ran into something
+            int holes = 0, height = 0, bumps = 0, last = -1;
+            for (int x = 1; x <= X - 2; x++) {
+                int top = Y - 1;
+                for (int y = Y - 2; y >= 0; y--)
+                    if (t.after[static_cast<size_t>(x * Y + y)] != 0)
+                        top = y;
+                height += Y - 1 - top;
+                for (int y = top + 1; y < Y - 1; y++)
+                    holes += t.after[static_cast<size_t>(x * Y + y)] == 0;
+                if (last >= 0)
+                    bumps += std::abs(Y - 1 - top - last);
+                last = Y - 1 - top;
+            }
+            const double score = 0.76 * t.gone - 0.51 * height - 0.36 * holes - 0.18 * bumps;
+            if (score > best) {
+                best = score;
+                turns = r;
+                dx = d;
+                drop = t.y - Wy;
+            }
+        }
+    std::string keys;
+    for (int k = 0; k < turns; k++)
+        keys += "\x1b[A";
+    for (int k = std::abs(dx); k > 0; k--)
+        keys += dx < 0 ? "\x1b[D" : "\x1b[C";
+    for (int k = drop; k > 0; k--)
+        keys += "\x1b[B";
+    return keys;
 }

@@ -3,6 +3,7 @@
 // after each try, and nothing of it reaches the screen or the board log.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct Try {
@@ -15,3 +16,7 @@ struct Try {
 // |dx| columns (left when dx < 0), drops it until it lands, then removes
 // the full rows.
 Try try_move(int turns, int dx);
+
+// Keys that turn, step and drop the falling piece to where it leaves the
+// fewest holes and the lowest stack, rows removed counting most.
+std::string steer();

@@ -1,11 +1,18 @@
-// The console operations as a terminal shows them, and the two input
-// decoders behind them.
+// The console operations as a terminal shows them, the two input decoders
+// behind them, and the console's parts alone.
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "console/answers.h"
 #include "console/keys.h"
+#include "console/painter.h"
+#include "console/picture.h"
+#include "console/questions.h"
+#include "console/utf8.h"
 #include "fixture.h"
 
 using Console_ = GameTest;
@@ -56,6 +63,32 @@ TEST_F(Console_, CellsMapToTwoColumnsAndClearingPaintsBlack)
     EXPECT_EQ(fc->screen.cursor_col(), 0);
     EXPECT_EQ(fc->screen.cursor_row(), 0);
     EXPECT_EQ(fc->screen.cell(50, 30).bg, 0);
+}
+
+TEST_F(Console_, EveryKindOfColourChangeShowsOnTheScreen)
+{
+    // From colours someone else left: the first colour, the foreground
+    // alone, the background alone, both.
+    fc->screen.feed("\x1b[35;42m");
+    const int pens[][2] = {{12, 0}, {14, 0}, {14, 1}, {10, 4}};
+    for (const auto& p : pens) {
+        set_color(p[0], p[1]);
+        out("x");
+    }
+    fc->flush();
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(fc->screen.cell(k, 0).fg, pens[k][0]) << k;
+        EXPECT_EQ(fc->screen.cell(k, 0).bg, pens[k][1]) << k;
+    }
+    // Blanks: the first background after the terminal was forgotten (the
+    // play screen wiped black), then a background alone.
+    fc->ask();
+    fc->play(80, 24, 80);
+    set_color(3, 5);
+    out(" ");
+    fc->flush();
+    EXPECT_EQ(fc->screen.cell(10, 10).bg, 0);
+    EXPECT_EQ(fc->screen.cell(0, 0).bg, 5);
 }
 
 TEST_F(Console_, OtherCommandsDoNothing)
@@ -176,6 +209,18 @@ TEST_F(Console_, AtAQuestionTheLineShownIsTheLineTypedInAGbkTerminal)
     EXPECT_EQ(fc->screen.row(1), std::string(79, '?'));
     EXPECT_NE(fc->screen.row(2), "") << "one wrong entry, said in GBK";
     EXPECT_EQ(fc->screen.row(3), "20");
+    EXPECT_EQ(fc->screen.row(4), "");
+}
+
+TEST_F(Console_, BackspaceOverAWideCharacterAfterAnotherTakesItWhole)
+{
+    fc->typed(true);
+    fc->lines = "宽高\x7f" "20\n30\n";
+    EXPECT_EQ(input_int(10, 100), 30);
+    fc->flush();
+    EXPECT_EQ(fc->screen.row(1), "宽20");
+    EXPECT_EQ(fc->screen.row(2), "输入错误，请重新输入 10~100 的数值,并按回车确定;");
+    EXPECT_EQ(fc->screen.row(3), "30");
     EXPECT_EQ(fc->screen.row(4), "");
 }
 
@@ -328,4 +373,305 @@ TEST_F(Console_, TextAfterANarrowArrowKeepsItsTwoColumnPlace)
     EXPECT_EQ(fc->screen.cell(0, 0).ch, "↑");
     EXPECT_EQ(fc->screen.cell(2, 0).ch, ":");
     EXPECT_EQ(fc->screen.cell(3, 0).ch, "旋");
+}
+
+// ---- The parts alone ------------------------------------------------------
+
+namespace {
+
+// A terminal of cols x rows as a painter draws on it: what each cell shows,
+// "■" and "→" drawn `amb` columns wide, what it was asked to do counted and
+// priced as the test sets. A glyph over one half of a wide one leaves "!"
+// in the other half; a glyph with no room counts as a fault.
+class Term : public Painter {
+public:
+    struct Look {
+        char32_t ch = '~'; // not known: what was there before
+        int fg = -1, bg = -1;
+        int part = 1; // 2: the left half of a wide glyph, 0: its right half
+    };
+
+    Term(int cols, int rows, int amb) : amb(amb) { resize(cols, rows); }
+    // Resized, what it shows not known.
+    void resize(int c, int r)
+    {
+        cols = c;
+        rows = r;
+        grid.assign(static_cast<size_t>(c * r), Look{});
+        wrote.assign(grid.size(), 0);
+    }
+    // Something else wrote over row r.
+    void garble(int r) { std::fill_n(&at(0, r), cols, Look{}); }
+    Look& at(int c, int r) { return grid[static_cast<size_t>(r * cols + c)]; }
+    const Look& at(int c, int r) const { return grid[static_cast<size_t>(r * cols + c)]; }
+    int written(int c, int r) const { return wrote[static_cast<size_t>(r * cols + c)]; }
+    // Row r's text, trailing blanks dropped.
+    std::string text(int r) const
+    {
+        std::string s;
+        for (int c = 0; c < cols; c++)
+            if (at(c, r).part != 0)
+                utf8_put(s, at(c, r).ch);
+        return s.erase(s.find_last_not_of(' ') + 1);
+    }
+
+    void pen(int f, int b) override
+    {
+        fg = f;
+        bg = b;
+    }
+    void pen_back(int b) override { bg = b; }
+    void go(int c, int r) override
+    {
+        r = r < 0 ? row : r;
+        moves += c != col || r != row;
+        col = c;
+        row = r;
+    }
+    void put(std::string_view s) override
+    {
+        for (size_t k = 0; k < s.size();) {
+            const char32_t ch = utf8_next(s, k);
+            if (ch == '\n' && ++row == rows) {
+                grid.erase(grid.begin(), grid.begin() + cols);
+                grid.resize(static_cast<size_t>(cols * rows), Look{' ', fg, bg});
+                row--;
+            }
+            if (ch == '\n' || ch == '\r') {
+                col = 0;
+                continue;
+            }
+            const int w = ch < 0x80 ? 1 : ch == U'■' || ch == U'→' ? amb : 2;
+            if (col < 0 || row < 0 || col + w > cols) {
+                faults++;
+                col = -1;
+                continue;
+            }
+            for (int h = 0; h < w; h++) {
+                set(col + h, {ch, fg, bg, w == 1 ? 1 : 2 - 2 * h});
+                wrote[static_cast<size_t>(row * cols + col + h)]++;
+            }
+            col += w;
+        }
+    }
+    void blank(int n) override
+    {
+        blanks++;
+        for (int c = col; c < std::min(col + n, cols); c++)
+            set(c, {' ', fg, bg});
+    }
+    void wipe() override
+    {
+        std::fill(grid.begin(), grid.end(), Look{' ', fg, bg});
+        col = row = 0;
+    }
+    void erase_line() override
+    {
+        col = 0;
+        blank(cols);
+    }
+    void show_cursor(bool) override {}
+    void screen(int, int) override {}
+    void forget() override { col = row = fg = bg = -1; }
+    int width_of(std::string_view ch) const override { return static_cast<unsigned char>(ch[0]) < 0x80 ? 1 : 2; }
+    int cost_go(int c, int r) const override { return c == col && r == row ? 0 : go_cost; }
+    int cost_pen(int f, int b) const override { return f == fg && b == bg ? 0 : 5; }
+    int cost_pen_back(int b) const override { return b == bg ? 0 : 5; }
+    int cost_put(char32_t ch) const override { return ch < 0x80 ? 1 : 3; }
+    int cost_blank(int) const override { return blank_cost; }
+
+    int cols = 0, rows = 0, amb;
+    std::vector<Look> grid;
+    std::vector<int> wrote; // glyphs put in each cell
+    int col = -1, row = -1, fg = -1, bg = -1;
+    int moves = 0, blanks = 0, faults = 0;
+    int go_cost = 3, blank_cost = 3;
+
+private:
+    void set(int c, Look v)
+    {
+        Look& old = at(c, row);
+        if (old.part == 2 && c + 1 < cols)
+            at(c + 1, row) = {'!'};
+        if (old.part == 0 && c > 0)
+            at(c - 1, row) = {'!'};
+        old = v;
+    }
+};
+
+// The terminal shows the picture cell for cell, as far as it reaches: a
+// wide glyph with no room for its right half as a blank, the right half
+// of a narrow-drawn "■" as a blank.
+::testing::AssertionResult shows(const Term& t, const Picture& p)
+{
+    const int n = std::min(t.cols, p.cols()), m = std::min(t.rows, p.rows());
+    for (int r = 0; r < m; r++)
+        for (int c = 0; c < n; c++) {
+            const Picture::Cell want = p.at(c, r);
+            const Term::Look& got = t.at(c, r);
+            auto narrow = [&](char32_t ch) { return ch < 0x80 || (t.amb == 1 && (ch == U'■' || ch == U'→')); };
+            bool ok;
+            if (want.ch == ' ' || (want.ch == 0 && narrow(p.at(c - 1, r).ch)) || (want.ch >= 0x80 && c + 1 == n))
+                ok = got.ch == ' ' && got.bg == want.bg;
+            else if (want.ch == 0)
+                ok = got.part == 0 && got.bg == want.bg;
+            else
+                ok = got.ch == want.ch && got.fg == want.fg && got.bg == want.bg && got.part == (narrow(want.ch) ? 1 : 2);
+            if (!ok)
+                return ::testing::AssertionFailure()
+                       << "cell " << c << "," << r << " shows " << static_cast<unsigned>(got.ch) << " in " << got.fg << "/"
+                       << got.bg << " part " << got.part << ", the picture " << static_cast<unsigned>(want.ch) << " in "
+                       << want.fg << "/" << want.bg;
+        }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(Picture, AfterEverySendTheTerminalShowsThePicture)
+{
+    // Glyphs of every width drawn over each other's halves, blanks, rows
+    // the terminal lost, a terminal narrower or shorter than the picture,
+    // the width of "■" not known, then known; the painter's prices vary,
+    // so that gaps are written over and tails erased, or not.
+    const char* glyphs[] = {"a", "b", " ", "宽", "高", "■", "→"};
+    for (int truth : {1, 2})
+        for (bool known : {false, true}) {
+            std::mt19937 rng(static_cast<unsigned>(10 * truth + known));
+            auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+            Picture pic;
+            pic.resize(12, 5);
+            Term t(12, 5, truth);
+            int amb = known ? truth : 0;
+            for (int step = 0; step < 4000; step++) {
+                const int op = pick(100);
+                if (op < 75) {
+                    pic.attr(pick(4), pick(3));
+                    pic.move(pick(14) - 1, pick(5));
+                    for (int k = pick(3); k >= 0; k--)
+                        pic.text(glyphs[pick(7)]);
+                } else if (op < 77) {
+                    pic.clear();
+                } else if (op < 81) {
+                    const int r = pick(t.rows);
+                    t.garble(r);
+                    pic.lose_row(r);
+                } else if (op < 83) {
+                    t.resize(8 + pick(6), 3 + pick(3));
+                    pic.lose(); // as every resize loses the screen
+                } else if (op < 85) {
+                    amb = truth; // the terminal's answer came
+                } else {
+                    t.go_cost = 1 + pick(6);
+                    t.blank_cost = 1 + pick(6);
+                    pic.send(t, t.cols, t.rows, amb);
+                    ASSERT_EQ(t.faults, 0) << step;
+                    ASSERT_TRUE(shows(t, pic)) << "step " << step << ", " << t.cols << " x " << t.rows << ", amb " << amb;
+                }
+            }
+        }
+}
+
+TEST(Picture, AGapIsWrittenOverAndBlanksErasedOnlyWhenThatCostsLess)
+{
+    // The row "abcdefghij" drawn, then some of it blanked (from, to) and
+    // its last cell changed, or not; a move costs 1 or 9, an erase 3.
+    const struct {
+        int from, to;
+        bool last;
+        int go;
+        bool merged, erased;
+    } cases[] = {
+        {0, 9, false, 1, false, true},  // ten blanks at the end: one erase
+        {8, 9, false, 1, false, false}, // two: cheaper put
+        {0, 6, true, 1, false, true},   // seven, then a move to the last cell
+        {0, 5, true, 1, false, false},  // six: the erase and the move cost as much
+        {0, 5, true, 9, true, false},   // the gap up to the last cell written over
+    };
+    for (const auto& k : cases) {
+        Picture pic;
+        pic.resize(10, 1);
+        Term t(10, 1, 1);
+        t.go_cost = k.go;
+        pic.text("abcdefghij");
+        pic.send(t, 10, 1, 1);
+        std::fill(t.wrote.begin(), t.wrote.end(), 0);
+        t.moves = 0;
+        pic.move(k.from, 0);
+        pic.text(std::string(static_cast<size_t>(k.to - k.from + 1), ' '));
+        if (k.last) {
+            pic.move(9, 0);
+            pic.text("J");
+        }
+        pic.send(t, 10, 1, 1);
+        EXPECT_TRUE(shows(t, pic)) << k.from << "-" << k.to;
+        EXPECT_EQ(t.blanks, k.erased) << k.from << "-" << k.to;
+        EXPECT_EQ(t.written(k.from, 0), !k.erased) << k.from << "-" << k.to;
+        if (k.last && k.to < 8) {
+            EXPECT_EQ(t.written(8, 0), k.merged) << k.from << "-" << k.to;
+        }
+    }
+}
+
+TEST(Typed, AKeyCutShortWaitsForItsRestUntilItsDeadlineAndPeekingSpoilsNothing)
+{
+    Typed in;
+    in.bytes() = "\x1b";
+    EXPECT_EQ(in.first(0, false).key, Key::None);
+    EXPECT_EQ(in.first(29, false).key, Key::None); // looking again does not move the deadline
+    EXPECT_EQ(in.due(), 30);
+    EXPECT_EQ(in.first(30, false).key, Key::Quit); // a lone Esc, still there
+    EXPECT_EQ(in.first(30, true).key, Key::Quit);
+    EXPECT_TRUE(in.empty());
+    EXPECT_EQ(in.due(), -1);
+    // A sequence whose rest comes in time is one key; the deadline of the
+    // next starts when that one came.
+    in.bytes() = "\x1b[";
+    EXPECT_EQ(in.first(100, true).key, Key::None);
+    in.bytes() += "A\x1bO";
+    EXPECT_EQ(in.first(120, true).key, Key::Up);
+    EXPECT_EQ(in.first(200, true).key, Key::None);
+    EXPECT_EQ(in.due(), 230);
+    // Nothing more will come: it is a key at once.
+    in.set_ended(true);
+    EXPECT_EQ(in.first(200, true).key, Key::Other);
+    // What is read ahead stays bounded.
+    in.bytes().assign(4095, 'a');
+    EXPECT_EQ(in.room(), 1u);
+    in.bytes() += "bc";
+    EXPECT_EQ(in.room(), 0u);
+}
+
+TEST(Questions, TheLineTypedIsEchoedEditedAndDrawnAgainAfterAResize)
+{
+    Term t(12, 5, 2);
+    Questions q(t);
+    Typed in;
+    std::string entered;
+    q.clear(7);
+    q.text("one\ntwo\nthree\n", 7);
+    auto type = [&](const char* keys) {
+        in.bytes() += keys;
+        return q.typed(in, 0, t.cols, entered);
+    };
+    EXPECT_EQ(type("ab宽高"), Questions::WAITING);
+    EXPECT_EQ(t.text(3), "ab宽高");
+    type("\x7f");
+    EXPECT_EQ(t.text(3), "ab宽");
+    // The line never reaches the last column: what does not fit is refused.
+    type("12345678");
+    EXPECT_EQ(t.text(3), "ab宽1234567");
+    type("\x15");
+    EXPECT_EQ(t.text(3), "");
+    type("0123456789宽x!");
+    EXPECT_EQ(t.text(3), "0123456789x");
+    EXPECT_EQ(t.faults, 0);
+    // On a smaller terminal the last rows come back, the line's end after a mark.
+    t.resize(6, 2);
+    q.redraw(2, 6, true);
+    EXPECT_EQ(t.text(0), "three");
+    EXPECT_EQ(t.text(1), "<789x");
+    EXPECT_EQ(type("\r"), Questions::ENTERED);
+    EXPECT_EQ(entered, "0123456789x\n");
+    EXPECT_EQ(t.faults, 0);
 }

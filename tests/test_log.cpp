@@ -473,22 +473,7 @@ TEST_F(LogRead, AGameReadsBackAsItWasPlayedAndItsPiecesAreCounted)
         // and lie lowest, so that rows go; then the stack grows to the top.
         if (spawns > 20)
             return;
-        int best = -1, turns = 0, dx = 0;
-        for (int r = 0; r < 4; r++)
-            for (int d = 1 - Wx; d <= X - 2 - Wx; d++) {
-                const Try t = try_move(r, d);
-                if (t.x == Wx + d && 100 * t.gone + t.y > best) {
-                    best = 100 * t.gone + t.y;
-                    turns = r;
-                    dx = d;
-                }
-            }
-        std::string keys;
-        for (int k = 0; k < turns; k++)
-            keys += "\x1b[A";
-        for (int k = std::abs(dx); k > 0; k--)
-            keys += dx < 0 ? "\x1b[D" : "\x1b[C";
-        fc->press(fc->t + 100, keys);
+        fc->press(fc->t + 100, steer());
     };
     fc->on_poll = look;
     EXPECT_EQ(play(), 0);
