@@ -417,13 +417,19 @@ public:
 
     void pen(int f, int b) override
     {
+        spent += cost_pen(f, b);
         fg = f;
         bg = b;
     }
-    void pen_back(int b) override { bg = b; }
+    void pen_back(int b) override
+    {
+        spent += cost_pen_back(b);
+        bg = b;
+    }
     void go(int c, int r) override
     {
         r = r < 0 ? row : r;
+        spent += cost_go(c, r);
         moves += c != col || r != row;
         col = c;
         row = r;
@@ -432,6 +438,7 @@ public:
     {
         for (size_t k = 0; k < s.size();) {
             const char32_t ch = utf8_next(s, k);
+            spent += cost_put(ch);
             if (ch == '\n' && ++row == rows) {
                 grid.erase(grid.begin(), grid.begin() + cols);
                 grid.resize(static_cast<size_t>(cols * rows), Look{' ', fg, bg});
@@ -456,6 +463,7 @@ public:
     }
     void blank(int n) override
     {
+        spent += blank_cost;
         blanks++;
         for (int c = col; c < std::min(col + n, cols); c++)
             set(c, {' ', fg, bg});
@@ -471,7 +479,31 @@ public:
         blank(cols);
     }
     void show_cursor(bool) override {}
-    void screen(int, int) override {}
+    bool scroll_down(int top, int bottom, int n) override
+    {
+        spent += 20;
+        scrolls++;
+        for (int r = bottom; r >= top; r--)
+            for (int c = 0; c < cols; c++)
+                at(c, r) = r - n >= top ? at(c, r - n) : Look{' ', fg, bg};
+        col = row = -1;
+        return true;
+    }
+    bool erases_in(int) const override { return true; }
+    bool try_begin() override
+    {
+        tried.emplace_back(*this);
+        return true;
+    }
+    long try_end() override
+    {
+        const long cost = spent - tried.back().spent;
+        const std::vector<Term> keep = std::move(tried);
+        *this = keep.back();
+        tried.assign(keep.begin(), keep.end() - 1);
+        return cost;
+    }
+    void screen(int, int, int) override {}
     void forget() override { col = row = fg = bg = -1; }
     int width_of(std::string_view ch) const override { return static_cast<unsigned char>(ch[0]) < 0x80 ? 1 : 2; }
     int cost_go(int c, int r) const override { return c == col && r == row ? 0 : go_cost; }
@@ -484,8 +516,10 @@ public:
     std::vector<Look> grid;
     std::vector<int> wrote; // glyphs put in each cell
     int col = -1, row = -1, fg = -1, bg = -1;
-    int moves = 0, blanks = 0, faults = 0;
+    int moves = 0, blanks = 0, faults = 0, scrolls = 0;
     int go_cost = 3, blank_cost = 3;
+    long spent = 0;          // what was drawn cost, as priced
+    std::vector<Term> tried; // as it was where each try began
 
 private:
     void set(int c, Look v)
