@@ -3,12 +3,28 @@
 // processor, and the manners of a full-screen program under job control.
 #pragma once
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "console/ansi.h"
 #include "platform/platform.h"
 #include "platform/posix/encoding.h"
+
+// What the signal handlers saw (signals.cpp); the platform acts on it.
+extern volatile sig_atomic_t g_quit_sig; // a signal that ends the game
+extern volatile sig_atomic_t g_stop;     // TSTP
+extern volatile sig_atomic_t g_cont;     // CONT
+extern volatile sig_atomic_t g_winch;    // WINCH
+extern volatile sig_atomic_t g_held;     // the terminal is in the game's hands
+extern volatile sig_atomic_t g_modes;    // g_found holds modes to give back
+extern struct termios g_found;           // the modes the game found
+// Installs the handlers; the end of the pipe they write to, -1 without one.
+int catch_signals();
+// The handler of Ctrl-Z again, after a stop of the game's own.
+void catch_stop();
+// Gives the terminal back; safe in a signal handler.
+void hand_back();
 
 // Writes all of p[0..n), unless a signal to quit cuts a blocked write short.
 // False when the output is gone: closed, full, its reader away.

@@ -1,15 +1,7 @@
 // Files through the Windows API, in text mode: "\n" is written as "\r\n".
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/windows/windows.h"
 
 namespace {
 

@@ -4,13 +4,7 @@
 // would send. Handles are fetched afresh on every call: the interpreter
 // started for clearing and pausing shares the console, and nothing here may
 // outlive a change it makes.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/windows.h"
 
 #include <conio.h>
 #include <mmsystem.h>
@@ -19,10 +13,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/painter.h"
-#include "console/utf8.h"
-#include "platform/platform.h"
-
 namespace {
 
 // How the console was found, for the ways out that bypass the destructor.
@@ -30,8 +20,6 @@ CONSOLE_CURSOR_INFO g_cursor = {25, TRUE};
 WORD g_attr = DEFAULT_FORE + 16 * DEFAULT_BACK;
 bool g_saved = false;
 bool g_closed[2] = {false, false}; // standard input, output missing at start
-
-HANDLE out_handle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 
 // Puts the cursor and colour back as they were found.
 void give_back()
@@ -68,59 +56,6 @@ long long frequency()
     return f;
 }
 
-// Whether a standard handle is a console rather than a file or pipe.
-bool is_console(HANDLE h)
-{
-    DWORD mode;
-    return GetConsoleMode(h, &mode) != 0;
-}
-
-bool missing(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
-
-// Writes UTF-8 to a standard handle: as UTF-16 to a console, so the text
-// shows whatever its code page, and as the bytes themselves elsewhere.
-// False when it could not all be written.
-bool write_out(DWORD which, const char* p, size_t n)
-{
-    HANDLE h = GetStdHandle(which);
-    if (n == 0)
-        return true;
-    if (missing(h))
-        return false;
-    if (!is_console(h)) {
-        while (n > 0) {
-            DWORD w = 0;
-            const DWORD chunk = n > 65536 ? 65536 : static_cast<DWORD>(n);
-            if (!WriteFile(h, p, chunk, &w, nullptr) || w == 0)
-                return false; // output gone
-            p += w;
-            n -= w;
-        }
-        return true;
-    }
-    const int len = static_cast<int>(n);
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, p, len, nullptr, 0);
-    if (wide <= 0)
-        return false;
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, p, len, &w[0], wide);
-    // Older consoles refuse very long writes; never split a surrogate pair.
-    size_t at = 0;
-    while (at < w.size()) {
-        size_t chunk = w.size() - at;
-        if (chunk > 8192) {
-            chunk = 8192;
-            if (w[at + chunk - 1] >= 0xd800 && w[at + chunk - 1] <= 0xdbff)
-                chunk--;
-        }
-        DWORD done = 0;
-        if (!WriteConsoleW(h, w.data() + at, static_cast<DWORD>(chunk), &done, nullptr) || done == 0)
-            return false;
-        at += done;
-    }
-    return true;
-}
-
 // Whether a console input event is a key that _getch returns: a key press
 // with a character, or an arrow (which it gives as two codes).
 bool is_key(const INPUT_RECORD& r)
@@ -152,109 +87,6 @@ int settle(HANDLE in)
             return -1;
     }
 }
-
-// Drawing through the console API: a call costs about as much as ten glyphs.
-class WindowsPainter : public Painter {
-public:
-    void pen(int fore, int back) override
-    {
-        const int a = (fore & 15) + 16 * (back & 15);
-        if (a == attr_)
-            return;
-        send();
-        SetConsoleTextAttribute(out_handle(), static_cast<WORD>(a));
-        attr_ = a;
-    }
-    void pen_back(int back) override
-    {
-        if (attr_ < 0 || attr_ >> 4 != back)
-            pen(attr_ >= 0 ? attr_ & 15 : DEFAULT_FORE, back);
-    }
-    void go(int col, int row) override
-    {
-        if (col == col_ && (row < 0 || row == row_))
-            return;
-        send();
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        if (row < 0) {
-            if (!GetConsoleScreenBufferInfo(out_handle(), &info))
-                return;
-            row = info.dwCursorPosition.Y;
-        }
-        SetConsoleCursorPosition(out_handle(), {static_cast<SHORT>(col), static_cast<SHORT>(row)});
-        col_ = col;
-        row_ = row;
-    }
-    void put(std::string_view s) override
-    {
-        buf_.append(s.data(), s.size());
-        col_ = cursor_after(col_, s, amb_);
-        if (s.find('\n') != std::string_view::npos)
-            row_ = -1;
-    }
-    void blank(int n) override { fill(n, false); }
-    void wipe() override
-    {
-        send();
-        const int r = std::system("cls");
-        (void)r;
-        col_ = row_ = 0;
-    }
-    void erase_line() override
-    {
-        go(0, -1);
-        fill(0, true);
-    }
-    void show_cursor(bool visible) override
-    {
-        send();
-        CONSOLE_CURSOR_INFO ci = {100, visible ? TRUE : FALSE};
-        SetConsoleCursorInfo(out_handle(), &ci);
-    }
-    // The console's own scrolling is not used: each cell is set apart.
-    bool scroll_down(int, int, int) override { return false; }
-    // Erasing sets each cell's colours as told.
-    bool erases_in(int) const override { return true; }
-    bool try_begin() override { return false; }
-    long try_end() override { return 0; }
-    void screen(int, int, int glyph_width) override { amb_ = glyph_width; }
-    void forget() override { attr_ = col_ = row_ = -1; }
-    // Only printable ASCII reaches the line being typed here.
-    int width_of(std::string_view) const override { return 1; }
-    int cost_go(int col, int row) const override { return col == col_ && row == row_ ? 0 : 10; }
-    int cost_pen(int fore, int back) const override { return (fore & 15) + 16 * (back & 15) == attr_ ? 0 : 10; }
-    int cost_pen_back(int back) const override { return attr_ >= 0 && attr_ >> 4 == back ? 0 : 10; }
-    int cost_put(char32_t) const override { return 1; }
-    int cost_blank(int) const override { return 20; }
-
-    bool send()
-    {
-        const bool ok = write_out(STD_OUTPUT_HANDLE, buf_.data(), buf_.size());
-        buf_.clear();
-        return ok;
-    }
-
-private:
-    // n blanks from the cursor, in the pen's colours, or the whole row.
-    void fill(int n, bool row)
-    {
-        send();
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        if (!GetConsoleScreenBufferInfo(out_handle(), &info))
-            return;
-        const COORD at = row ? COORD{0, info.dwCursorPosition.Y} : info.dwCursorPosition;
-        const DWORD len = static_cast<DWORD>(row ? info.dwSize.X : n);
-        const WORD a = row ? info.wAttributes : static_cast<WORD>(attr_ >= 0 ? attr_ : DEFAULT_FORE);
-        DWORD done = 0;
-        FillConsoleOutputCharacterW(out_handle(), L' ', len, at, &done);
-        FillConsoleOutputAttribute(out_handle(), a, len, at, &done);
-    }
-
-    std::string buf_;          // text not written yet, UTF-8
-    int attr_ = -1;            // the attribute set last, -1 not known
-    int col_ = -1, row_ = -1;  // where the cursor is, -1 not known
-    int amb_ = 0;
-};
 
 class WindowsPlatform : public Platform {
 public:
