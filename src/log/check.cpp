@@ -165,17 +165,14 @@ std::string log_fault_text(const LogFault& f)
     case LogFault::LONG_LINE: return "这一行比第 1 行长";
     case LogFault::EOL_DIFF: std::snprintf(t, sizeof t, "行尾是 %s，第 1 行的是 %s", eol_name(f.a), eol_name(f.b)); break;
     case LogFault::BAD_Y:
-        if (f.a > LOG_MAX_Y)
-            std::snprintf(t, sizeof t, "一行超过 %d 个字段：井的高度不在 %d~%d 之间", LOG_MAX_Y, LOG_MIN_Y, LOG_MAX_Y);
-        else
-            std::snprintf(t, sizeof t, "一行只有 %d 个字段：井的高度不在 %d~%d 之间", f.a, LOG_MIN_Y, LOG_MAX_Y);
+    case LogFault::BAD_X: {
+        // A count past the most is said as that most, else as it is.
+        const bool y = f.what == LogFault::BAD_Y;
+        const int most = y ? LOG_MAX_Y : LOG_MAX_X;
+        std::snprintf(t, sizeof t, y ? "一行%s %d 个字段：井的高度不在 %d~%d 之间" : "快照%s %d 行：井的宽度不在 %d~%d 之间",
+                      f.a > most ? "超过" : "只有", f.a > most ? most : f.a, y ? LOG_MIN_Y : LOG_MIN_X, most);
         break;
-    case LogFault::BAD_X:
-        if (f.a > LOG_MAX_X)
-            std::snprintf(t, sizeof t, "快照超过 %d 行：井的宽度不在 %d~%d 之间", LOG_MAX_X, LOG_MIN_X, LOG_MAX_X);
-        else
-            std::snprintf(t, sizeof t, "快照只有 %d 行：井的宽度不在 %d~%d 之间", f.a, LOG_MIN_X, LOG_MAX_X);
-        break;
+    }
     case LogFault::FEWER_LINES: return "这里是空行：这个快照的行数比第一个快照少";
     case LogFault::MORE_LINES: return "这里应是快照结尾的空行：这个快照的行数比第一个快照多";
     case LogFault::NO_END: return "这里应是快照结尾的空行";
