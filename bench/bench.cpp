@@ -6,7 +6,9 @@
 // against the lean cost of the same screen changes, priced from what a
 // terminal (libvterm) shows after each write, not from the game's own
 // picture of the screen.
-// Usage: dropix_bench [path-to-my-dropix]
+// Then the same screens priced by ncurses (curses_bench.cpp).
+// Usage: dropix_bench [path-to-my-dropix]; dropix_bench --curses for the
+// curses table alone.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -22,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "curses_bench.h"
 #include "fake_console.h"
 #include "games.h"
 #include "my-dropix.h"
@@ -423,7 +426,10 @@ void replay_table(const std::string& program)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--curses") == 0)
+        return curses_table() ? 0 : 1;
     bytes_table();
+    const bool same = curses_table();
     std::fflush(stdout);
 
     PtyGame::Options o;
@@ -522,5 +528,5 @@ int main(int argc, char** argv)
     std::printf("| peak memory (VmHWM) | %ld KiB |\n", peak);
     std::fflush(stdout);
     replay_table(o.program.empty() ? DROPIX_BIN : o.program);
-    return 0;
+    return same ? 0 : 1;
 }

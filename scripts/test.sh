@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 stages=(debug asan clang fuzz package windows)
 echo "will run ${#stages[@]} stages: ${stages[*]}"
-need cmake g++ make pkg-config googletest libgtest-dev libvterm-dev locales clang libc++-14-dev libc++abi-14-dev ||
+need cmake g++ make pkg-config googletest libgtest-dev libvterm-dev libncurses-dev locales clang libc++-14-dev libc++abi-14-dev ||
     echo "warning: the packages could not all be installed; the stages that need them will fail"
 # The encoding tests run the game in a GBK locale. (No grep -q: an early
 # exit could fail locale -a on a broken pipe.)
