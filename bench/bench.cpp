@@ -6,7 +6,9 @@
 // against the lean cost of the same screen changes, priced from what a
 // terminal (libvterm) shows after each write, not from the game's own
 // picture of the screen.
-// Usage: dropix_bench [path-to-my-dropix]
+// Then the same screens priced by ncurses (curses_bench.cpp).
+// Usage: dropix_bench [path-to-my-dropix]; dropix_bench --curses for the
+// curses table alone.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -18,15 +20,15 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "curses_bench.h"
 #include "fake_console.h"
 #include "lean.h"
+#include "games.h"
 #include "my-dropix.h"
-#include "planner.h"
 #include "e2e_play.h"
 #include "pty_driver.h"
 
@@ -63,20 +65,6 @@ private:
     int last_f_ = 0;
 };
 
-// The game's own set-up of a well, its walls and side panel drawn.
-void new_well(int w, int h)
-{
-    f_sz_m();
-    f_R();
-    f_bl();
-    X = w;
-    Y = h;
-    r_gk();
-    con->play(2 * w + 12, h + 1, 2 * w + 26);
-    d_m();
-    s_m();
-}
-
 struct Cost {
     size_t bytes = 0;
     long lean = 0;
@@ -91,15 +79,7 @@ Cost removal(int w, int h)
     con = &fc;
     fc.key(); // the terminal's answer to how wide it draws "■" is read
     new_well(w, h);
-    std::mt19937 rng(20261208);
-    for (int y = h - 6; y <= h - 2; y++)
-        for (int x = 1; x <= w - 2; x++)
-            if (y == h - 2 || rng() % 4 != 0) {
-                m[x][y] = 1 + static_cast<int>(rng() % N_CODE);
-                x_ys(m[x][y]);
-                set_cocate(x, y);
-                out("■");
-            }
+    five_row_stack(w, h);
     fc.flush();
     const size_t before = fc.writes.size();
     c_h();
@@ -111,46 +91,6 @@ Cost removal(int w, int h)
     }
     con = nullptr;
     return c;
-}
-
-// Turns and steps for the falling piece that leave the fewest holes and
-// the lowest stack, rows removed counting most; the game's own rules say
-// where each try ends.
-std::string steer()
-{
-    double best = -1e18;
-    std::string keys;
-    for (int r = 0; r < 4; r++)
-        for (int d = 1 - Wx; d <= X - 2 - Wx; d++) {
-            const Try t = try_move(r, d);
-            if (t.x != Wx + d)
-                continue;
-            int holes = 0, height = 0, bumps = 0, last = -1;
-            for (int x = 1; x <= X - 2; x++) {
-                int top = Y - 1;
-                for (int y = Y - 2; y >= 0; y--)
-                    if (t.after[static_cast<size_t>(x * Y + y)] != 0)
-                        top = y;
-                height += Y - 1 - top;
-                for (int y = top + 1; y < Y - 1; y++)
-                    holes += t.after[static_cast<size_t>(x * Y + y)] == 0;
-                if (last >= 0)
-                    bumps += std::abs(Y - 1 - top - last);
-                last = Y - 1 - top;
-            }
-            const double score = 0.76 * t.gone - 0.51 * height - 0.36 * holes - 0.18 * bumps;
-            if (score > best) {
-                best = score;
-                keys.assign(static_cast<size_t>(r) * 3, ' ');
-                for (int k = 0; k < r; k++)
-                    keys.replace(static_cast<size_t>(k) * 3, 3, "\x1b[A");
-                for (int k = std::abs(d); k > 0; k--)
-                    keys += d < 0 ? "\x1b[D" : "\x1b[C";
-                for (int k = t.y - Wy; k > 0; k--)
-                    keys += "\x1b[B";
-            }
-        }
-    return keys;
 }
 
 struct Game {
@@ -167,35 +107,15 @@ struct Game {
 Game whole_game()
 {
     Meter fc;
-    con = &fc;
-    fc.seed_v = 7;
-    fc.lines = "20\n20\n0\n0\n";
-    long steered = 0;
-    fc.on_poll = [&] {
-        if (fc.spawns != steered && fc.spawns <= 60)
-            fc.press(fc.t, steer());
-        steered = fc.spawns;
-    };
-    try {
-        g_main();
-    } catch (const FakeExit&) {
-    }
+    play_game(fc, 20, 20, 7, 60, fc.spawns);
     Game g;
-    bool playing = false, done = false;
+    PlayWindow play;
     size_t at = 0;
     for (const Meter::Write& w : fc.writes) {
-        const bool clears = fc.raw.substr(at, w.bytes).find("\x1b[2J") != std::string::npos;
+        const bool shown = play.take(std::string_view(fc.raw).substr(at, w.bytes));
         at += w.bytes;
-        if (done)
-            break;
-        if (!playing) {
-            playing = clears && fc.raw.rfind("是否开启数据记录", at) != std::string::npos;
-            if (!playing)
-                continue;
-        } else if (clears) {
-            done = true; // the end screen
+        if (!shown)
             continue;
-        }
         g.all.bytes += w.bytes;
         g.all.lean += w.lean;
         if (w.rows_gone) {
@@ -367,7 +287,10 @@ void replay_table(const std::string& program)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--curses") == 0)
+        return curses_table() ? 0 : 1;
     bytes_table();
+    const bool same = curses_table();
     std::fflush(stdout);
 
     PtyGame::Options o;
@@ -466,5 +389,5 @@ int main(int argc, char** argv)
     std::printf("| peak memory (VmHWM) | %ld KiB |\n", peak);
     std::fflush(stdout);
     replay_table(o.program.empty() ? DROPIX_BIN : o.program);
-    return 0;
+    return same ? 0 : 1;
 }

@@ -20,6 +20,8 @@ bool FakePlatform::send()
     if (out.empty())
         return true;
     flushes++;
+    if (before_write)
+        before_write(out);
     raw += out;
     screen.feed_tty(out);
     if (!screen.replies.empty())

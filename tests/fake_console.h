@@ -34,7 +34,9 @@ public:
     void press(int at, const std::string& bytes) { keys_.push_back({at, bytes}); }
     // The terminal is resized (and the screen lost) at virtual time `at`.
     void resize_at(int at, int cols, int rows) { resizes_.push_back({at, cols, rows}); }
-    // Called after every write to the terminal, with its length.
+    // Called with every write to the terminal, before the screen takes it,
+    // and after, with its length.
+    std::function<void(std::string_view)> before_write;
     std::function<void(size_t)> on_write;
     // How long the terminal's answers take to come back, as over a slow
     // link: the probe's answer may then come after the first picture.

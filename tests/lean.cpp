@@ -4,10 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-using Look = Lean::Look;
-
 Look look(const Screen& s, int col, int row)
 {
     const Cell c = s.cell(col, row);
@@ -16,6 +12,8 @@ Look look(const Screen& s, int col, int row)
         l.ch = " ";
     return l;
 }
+
+namespace {
 
 int len(const char* fmt, int a, int b = 0)
 {

@@ -13,6 +13,17 @@
 
 #include "probe.h"
 
+// What a cell looks like: a glyph in its own background colour is a blank,
+// and a blank's foreground cannot be seen.
+struct Look {
+    std::string ch;
+    int fg = -1, bg = -1, width = 1;
+    bool blank() const { return ch == " "; }
+    bool operator==(const Look& o) const { return ch == o.ch && bg == o.bg && (blank() || fg == o.fg); }
+    bool operator!=(const Look& o) const { return !(*this == o); }
+};
+Look look(const Screen& s, int col, int row);
+
 class Lean {
 public:
     // Prices the changes of `s` from here on; the screen starts blank.
@@ -21,14 +32,6 @@ public:
     // The cost of what changed since the last call. A screen mostly
     // blanked is cleared first, in one sequence.
     long settle();
-
-    // What a cell looks like: a glyph in its own background colour is a blank.
-    struct Look {
-        std::string ch;
-        int fg = -1, bg = -1, width = 1;
-        bool blank() const { return ch == " "; }
-        bool operator==(const Look& o) const { return ch == o.ch && bg == o.bg && (blank() || fg == o.fg); }
-    };
 
 private:
     int move(int col, int row) const;

@@ -62,7 +62,7 @@ Try try_move(int turns, int dx)
     return t;
 }
 
-std::string steer()
+std::string steer(double flat)
 {
     double best = -1e18;
     int turns = 0, dx = 0, drop = 0;
@@ -71,20 +71,21 @@ std::string steer()
             const Try t = try_move(r, d);
             if (t.x != Wx + d)
                 continue; // the steps ran into something
-            int holes = 0, height = 0, bumps = 0, last = -1;
+            int holes = 0, height = 0, bumps = 0, last = -1, highest = 0;
             for (int x = 1; x <= X - 2; x++) {
                 int top = Y - 1;
                 for (int y = Y - 2; y >= 0; y--)
                     if (t.after[static_cast<size_t>(x * Y + y)] != 0)
                         top = y;
                 height += Y - 1 - top;
+                highest = std::max(highest, Y - 1 - top);
                 for (int y = top + 1; y < Y - 1; y++)
                     holes += t.after[static_cast<size_t>(x * Y + y)] == 0;
                 if (last >= 0)
                     bumps += std::abs(Y - 1 - top - last);
                 last = Y - 1 - top;
             }
-            const double score = 0.76 * t.gone - 0.51 * height - 0.36 * holes - 0.18 * bumps;
+            const double score = 0.76 * t.gone - 0.51 * height - 0.36 * holes - 0.18 * bumps - flat * highest;
             if (score > best) {
                 best = score;
                 turns = r;

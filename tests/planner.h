@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string>
 #include <vector>
 
 struct Try {
@@ -18,5 +19,7 @@ struct Try {
 Try try_move(int turns, int dx);
 
 // Keys that turn, step and drop the falling piece to where it leaves the
-// fewest holes and the lowest stack, rows removed counting most.
-std::string steer();
+// fewest holes and the lowest stack, rows removed counting most. In a wide
+// well a stack grows from one side unless its highest column counts too,
+// by `flat`.
+std::string steer(double flat = 0);

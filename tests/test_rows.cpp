@@ -124,7 +124,7 @@ TEST_F(Rows, RowsThatGoDownAreScrolledWhereThatIsCheaperAndTheScreenIsThePicture
         {"rows far apart", 20, 20, {10, 18}, 9, false, true},
         {"a removal under the side panel's text", 20, 20, {14}, 6, false, true},
         {"the panel's texts changing in the same frame", 20, 20, {18}, 10, true, true},
-        {"one row in a narrow well, little to move", 10, 15, {13}, 1, false, false},
+        {"one row with nothing above it to move", 10, 15, {13}, 0, false, false},
     };
     for (bool bce : {true, false})
         for (const Shape& s : shapes) {

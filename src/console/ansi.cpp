@@ -152,19 +152,19 @@ int AnsiPainter::cost_go(int col, int row) const { return static_cast<int>(move_
 
 void AnsiPainter::put(std::string_view s)
 {
-    // A line that text scrolls in shows the terminal's own background where
-    // erasing does not paint the pen's: it is painted with blanks.
-    const bool fill = !erases_in(at_.bg) && tcols_ > 0;
-    for (size_t nl; fill && (nl = s.find('\n')) != std::string_view::npos; s.remove_prefix(nl + 1)) {
-        enc_.append(out_, s.substr(0, nl + 1));
-        spaces(tcols_);
-        out_ += '\r';
-        at_.col = 0;
+    if (s.find('\n') != std::string_view::npos) {
+        at_.row = -1;
+        // A line that text scrolls in shows the terminal's own background
+        // where erasing does not paint the pen's: it is painted with blanks.
+        for (size_t nl; !erases_in(at_.bg) && (nl = s.find('\n')) != std::string_view::npos; s.remove_prefix(nl + 1)) {
+            enc_.append(out_, s.substr(0, nl + 1));
+            spaces(tcols_);
+            out_ += '\r';
+            at_.col = 0;
+        }
     }
     enc_.append(out_, s);
     at_.col = cursor_after(at_.col, s, amb_);
-    if (s.find('\n') != std::string_view::npos || fill)
-        at_.row = -1;
     // A glyph in the last column leaves the cursor where no count holds.
     if (tcols_ > 0 && at_.col >= tcols_)
         at_.col = -1;

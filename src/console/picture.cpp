@@ -193,12 +193,12 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
     }
     // Rows that moved down as a block, as when rows of the well vanish, go
     // down by the terminal's own scrolling when that costs less in all.
-    const int shift = !lost && n > 0 && bottom > top ? plan(p, top, bottom, n, amb) : 0;
-    if (shift > 0) {
+    const Scroll sc = !lost && n > 0 && bottom > top ? plan(p, top, bottom, n, amb) : Scroll{};
+    if (sc.shift > 0) {
         p.pen_back(DEFAULT_BACK);
-        p.scroll_down(top, bottom, shift);
+        p.scroll_down(sc.top, bottom, sc.shift);
     }
-    send_rows(p, top < 0 ? 0 : top, bottom, n, amb, shift);
+    send_rows(p, top < 0 ? 0 : top, bottom, n, amb, sc);
     std::fill(dirty_.begin(), dirty_.end(), 0);
     // Only the cells kept have their bit set: a turn clears a few, not all.
     for (const auto& o : old_)
@@ -208,69 +208,101 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
 }
 
 // The scroll that sends rows [top, bottom] in the fewest bytes, tried on
-// the painter and taken back: 0 for none. Only a shift that puts more
-// cells right than it puts wrong, by more than a falling piece could, is
-// worth the trying.
-int Picture::plan(Painter& p, int top, int bottom, int n, int amb)
+// the painter and taken back; a shift of 0 for none. For each shift the
+// region tried ends at the last row changed and begins where what it puts
+// right, less what it puts wrong, is the most: a block of rows gone down
+// under a text that stayed is scrolled alone. It is tried only when that
+// is more than a falling piece could put right.
+Picture::Scroll Picture::plan(Painter& p, int top, int bottom, int n, int amb)
 {
     auto before = [&](int r) { return dirty_[static_cast<size_t>(r)] ? &prev_[index(0, r)] : &cells_[index(0, r)]; };
-    bool tries[MAX_SHIFT + 1] = {};
-    bool any = false;
-    for (int s = 1; s <= std::min(MAX_SHIFT, bottom - top); s++) {
-        int gain = 0;
-        for (int r = top + s; r <= bottom; r++) {
-            const Slot* now = &cells_[index(0, r)];
-            const Slot *here = before(r), *from = before(r - s);
-            for (int c = 0; c < n; c++)
-                gain += (now[c] == from[c]) - (now[c] == here[c]);
-        }
-        tries[s] = gain > MIN_GAIN;
-        any = any || tries[s];
+    const Slot came = p.erases_in(DEFAULT_BACK) ? blank(DEFAULT_BACK) : NOTHING;
+    const size_t rows = static_cast<size_t>(bottom - top + 1);
+    // Per row: what coming in blank, and what coming down s rows, puts right.
+    gain_.assign(2 * rows + 1, 0);
+    int* blank_gain = gain_.data();
+    int* down_gain = gain_.data() + rows;
+    // A cell weighs about what writing it costs: a glyph more than a blank.
+    auto weight = [&](Slot s) { return looks_[s].ch == u' ' ? 1 : looks_[s].ch == 0 ? 0 : 3; };
+    for (int r = top; r <= bottom; r++) {
+        const Slot *now = &cells_[index(0, r)], *here = before(r);
+        for (int c = 0; c < n; c++)
+            blank_gain[r - top] += weight(now[c]) * ((now[c] == came) - (now[c] == here[c]));
     }
-    if (!any || !p.try_begin())
-        return 0;
-    send_rows(p, top, bottom, n, amb, 0);
-    long best = p.try_end();
-    int pick = 0;
+    Scroll tries[MAX_SHIFT + 1];
+    int found = 0;
     for (int s = 1; s <= std::min(MAX_SHIFT, bottom - top); s++) {
-        if (!tries[s])
+        for (int r = top + s; r <= bottom; r++) {
+            const Slot *now = &cells_[index(0, r)], *here = before(r), *from = before(r - s);
+            int g = 0;
+            for (int c = 0; c < n; c++)
+                g += weight(now[c]) * ((now[c] == from[c]) - (now[c] == here[c]));
+            down_gain[r - top] = g;
+        }
+        // From the lowest region up: rows [t, t+s) come in blank, the rest
+        // come down. Blank rows cost little to write where the terminal
+        // does not erase in colour, so only what comes down decides if the
+        // best region is tried.
+        int down = 0, best = 0, most = 0;
+        for (int t = bottom - s; t >= top; t--) {
+            down += down_gain[t + s - top];
+            most = std::max(most, down);
+            int in = 0;
+            for (int r = t; r < t + s; r++)
+                in += blank_gain[r - top];
+            if (tries[s].shift == 0 || down + in > best) {
+                best = down + in;
+                tries[s] = {t, s};
+            }
+        }
+        if (most <= MIN_GAIN)
+            tries[s] = {};
+        found += tries[s].shift > 0;
+    }
+    if (found == 0 || !p.try_begin())
+        return {};
+    send_rows(p, top, bottom, n, amb, {});
+    long best = p.try_end();
+    Scroll pick;
+    for (const Scroll& sc : tries) {
+        if (sc.shift == 0)
             continue;
         p.try_begin();
         p.pen_back(DEFAULT_BACK);
-        if (!p.scroll_down(top, bottom, s)) {
+        if (!p.scroll_down(sc.top, bottom, sc.shift)) {
             p.try_end();
             break;
         }
-        send_rows(p, top, bottom, n, amb, s);
+        send_rows(p, top, bottom, n, amb, sc);
         const long cost = p.try_end();
         if (cost < best) {
             best = cost;
-            pick = s;
+            pick = sc;
         }
     }
     return pick;
 }
 
-// Sends rows [top, bottom] that changed, or moved with the terminal's rows
-// when they went down `shift` rows; what the terminal shows of each is
-// what it showed before, moved.
-void Picture::send_rows(Painter& p, int top, int bottom, int n, int amb, int shift)
+// Sends rows [top, bottom] that changed, or that moved with the terminal's
+// rows when `sc` scrolled them; what the terminal shows of each is what it
+// showed before, moved.
+void Picture::send_rows(Painter& p, int top, int bottom, int n, int amb, const Scroll& sc)
 {
     const Slot came = p.erases_in(DEFAULT_BACK) ? blank(DEFAULT_BACK) : NOTHING;
     for (int r = top; r <= bottom; r++) {
-        const size_t first = index(0, r);
-        if (dirty_[static_cast<size_t>(r)] == 0 && shift == 0)
+        const bool moved = sc.shift > 0 && r >= sc.top;
+        if (dirty_[static_cast<size_t>(r)] == 0 && !moved)
             continue;
-        if (r < top + shift) {
+        if (moved && r < sc.top + sc.shift) {
             std::fill(was_.begin(), was_.end(), came);
         } else {
-            const int from = r - shift;
+            const int from = moved ? r - sc.shift : r;
             const size_t at = index(0, from);
             const Slot* before = dirty_[static_cast<size_t>(from)] ? &prev_[at] : &cells_[at];
             std::copy(before, before + cols_, was_.begin());
         }
         layout(was_.data(), was_.data(), n, amb);
-        layout(&cells_[first], now_.data(), n, amb);
+        layout(&cells_[index(0, r)], now_.data(), n, amb);
         send_row(p, r, n, amb);
     }
 }

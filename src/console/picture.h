@@ -65,8 +65,12 @@ private:
     void set(size_t at, Slot s);
     void put(int col, int row, char32_t ch);
     void unlink(int col, int row);
-    int plan(Painter& p, int top, int bottom, int n, int amb);
-    void send_rows(Painter& p, int top, int bottom, int n, int amb, int shift);
+    // Rows from `top` to the last row changed went down `shift` rows.
+    struct Scroll {
+        int top = 0, shift = 0;
+    };
+    Scroll plan(Painter& p, int top, int bottom, int n, int amb);
+    void send_rows(Painter& p, int top, int bottom, int n, int amb, const Scroll& sc);
     void layout(const Slot* from, Slot* to, int n, int amb);
     void send_row(Painter& p, int row, int n, int amb);
     void write(Painter& p, int row, int from, int to, int amb, bool last);
@@ -82,6 +86,7 @@ private:
     std::vector<uint8_t> kept_;  // a bit a cell: its old look is in old_
     std::vector<uint8_t> dirty_; // a row: 1 drawn into, 2 not known on the terminal, 3 blank
     std::vector<Slot> prev_;     // the changed rows as the terminal shows them
+    std::vector<int> gain_;      // what scrolls would put right, a row each
     static constexpr int MAX_SHIFT = 4; // rows a block may go down: a piece is four high
     static constexpr int MIN_GAIN = 16; // cells a scroll must put right, more than a piece moves
     bool lost_ = true;
