@@ -23,42 +23,6 @@
 
 namespace {
 
-
-std::string scratch_dir(mode_t mode = 0755)
-{
-    char tmpl[] = "/tmp/dropix-hostile-XXXXXX";
-    if (!mkdtemp(tmpl))
-        return "";
-    chmod(tmpl, mode);
-    return tmpl;
-}
-
-// An executable shell script in `dir`.
-std::string script(const std::string& dir, const std::string& body)
-{
-    const std::string path = dir + "/run.sh";
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    chmod(path.c_str(), 0755);
-    return path;
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-void remove_tree(const std::string& dir)
-{
-    if (dir.empty())
-        return;
-    const std::string cmd = "chmod -R u+w '" + dir + "' 2>/dev/null; rm -rf '" + dir + "'";
-    if (system(cmd.c_str()) != 0)
-        ADD_FAILURE() << "cannot remove " << dir;
-}
-
 // A whole game in a 10 x 15 well, then 0 at the end screen.
 void play_whole_game(PtyGame& g, int log)
 {
