@@ -106,8 +106,8 @@ int main()
     file_append("log.txt", snap, n / 2);
     LogReader r;
     std::string fault;
-    bool same = r.open("log.txt", &fault) && r.read(0, got, &fault) && r.count() == 1 && r.cut_short() && r.crlf() &&
-                r.width() == 10 && r.height() == 15;
+    bool same = r.open("log.txt", &fault) && r.read(0, got, &fault) == LogReader::Outcome::Ok && r.count() == 1 &&
+                r.cut_short() && r.crlf() && r.width() == 10 && r.height() == 15;
     for (int x = 0; same && x < 10; x++)
         for (int y = 0; y < 15; y++)
             same = same && got[x][y] == b[x][y];
