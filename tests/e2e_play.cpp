@@ -7,7 +7,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 const char DOWN[] = "\x1b[B";
 const char LEFT[] = "\x1b[D";
@@ -114,3 +119,37 @@ void to_end_prompt(PtyGame& g, int h)
     ASSERT_TRUE(g.wait_text("请输入 0~1 的数值,并按回车确定;"));
 }
 
+
+std::string scratch_dir(mode_t mode)
+{
+    char tmpl[] = "/tmp/dropix-e2e-XXXXXX";
+    if (!mkdtemp(tmpl))
+        return "";
+    chmod(tmpl, mode);
+    return tmpl;
+}
+
+std::string script(const std::string& dir, const std::string& body)
+{
+    const std::string path = dir + "/run.sh";
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    chmod(path.c_str(), 0755);
+    return path;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void remove_tree(const std::string& dir)
+{
+    if (dir.empty())
+        return;
+    const std::string cmd = "chmod -R u+w '" + dir + "' 2>/dev/null; rm -rf '" + dir + "'";
+    if (system(cmd.c_str()) != 0)
+        ADD_FAILURE() << "cannot remove " << dir;
+}

@@ -3,6 +3,8 @@
 // inside ASSERT_NO_FATAL_FAILURE so that the test stops there too.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -32,3 +34,10 @@ void to_end_prompt(PtyGame& g, int h);
 // A board log of n snapshots of a w x h well: its walls, and a square that
 // falls one row a snapshot.
 std::string a_log(int w, int h, int n);
+// A new directory under /tmp with the given mode; "" when none could be made.
+std::string scratch_dir(mode_t mode = 0755);
+// An executable shell script run.sh in `dir`, and its path.
+std::string script(const std::string& dir, const std::string& body);
+std::string slurp(const std::string& path);
+// Removes `dir` and all in it, read-only parts too.
+void remove_tree(const std::string& dir);

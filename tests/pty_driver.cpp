@@ -27,6 +27,12 @@ long long now_ms()
     return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
+const char* game_path()
+{
+    const char* other = std::getenv("DROPIX_BIN_UNDER_TEST");
+    return other && *other ? other : DROPIX_BIN;
+}
+
 namespace {
 
 volatile sig_atomic_t g_job = 0; // what the test asks of the shell: SIGUSR1 fg, SIGUSR2 bg
@@ -66,7 +72,7 @@ void on_job(int sig) { g_job = sig; }
 
 } // namespace
 
-PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
+PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows), hold_(o.hold_replies)
 {
     dir = o.cwd;
     if (dir.empty()) {
@@ -110,7 +116,7 @@ PtyGame::PtyGame(const Options& o) : screen(o.cols, o.rows)
             dup2(fd, STDOUT_FILENO);
             close(fd);
         }
-        std::string prog = o.program.empty() ? DROPIX_BIN : o.program;
+        std::string prog = o.program.empty() ? game_path() : o.program;
         struct sigaction sa = {};
         sa.sa_handler = on_job;
         sigaction(SIGUSR1, &sa, nullptr);
@@ -198,6 +204,15 @@ void PtyGame::close_input()
 bool PtyGame::pump(int timeout_ms)
 {
     struct pollfd p = {master_, POLLIN, 0};
+    if (hold_ && answer_at_ >= 0) {
+        const long long left = answer_at_ - now_ms();
+        if (left <= 0 && !screen.replies.empty() && write(master_, screen.replies.data(), screen.replies.size()) > 0) {
+            screen.replies.clear();
+            answered_ = true;
+        }
+        if (left > 0 && left < timeout_ms)
+            timeout_ms = static_cast<int>(left);
+    }
     if (stalled) {
         poll(nullptr, 0, timeout_ms);
         return false;
@@ -218,7 +233,7 @@ bool PtyGame::pump(int timeout_ms)
         raw.append(b, static_cast<size_t>(r));
         screen.feed(b, static_cast<size_t>(r));
         // The terminal answers what the game asks of it.
-        if (!screen.replies.empty() && write(master_, screen.replies.data(), screen.replies.size()) > 0)
+        if (!hold_ && !screen.replies.empty() && write(master_, screen.replies.data(), screen.replies.size()) > 0)
             screen.replies.clear();
         any = true;
     }
@@ -329,4 +344,20 @@ struct termios PtyGame::modes() const
     std::memset(&t, 0, sizeof t);
     tcgetattr(slave_, &t);
     return t;
+}
+
+void PtyGame::answer_after(int ms) { answer_at_ = now_ms() + ms; }
+
+std::string PtyGame::unread_input(int ms)
+{
+    struct termios t = modes();
+    t.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = static_cast<cc_t>(ms / 100);
+    tcsetattr(slave_, TCSANOW, &t);
+    std::string got;
+    char b[256];
+    for (ssize_t r; (r = read(slave_, b, sizeof b)) > 0;)
+        got.append(b, static_cast<size_t>(r));
+    return got;
 }

@@ -24,6 +24,7 @@ public:
         std::string program;       // default: the game
         std::vector<std::string> args; // given to the program
         bool background = false;   // started as with `&`
+        bool hold_replies = false; // the terminal answers only when answer_after() says
     };
 
     explicit PtyGame(const Options& o);
@@ -54,6 +55,13 @@ public:
     void resize(int cols, int rows);
     // The terminal's modes as the game left them.
     struct termios modes() const;
+    // With hold_replies: the answers asked for so far and later go out `ms`
+    // from now, as from a slow link; answered() once they went.
+    void answer_after(int ms);
+    bool answered() const { return answered_; }
+    // What was typed at the terminal and read by no one: what the next
+    // program in it would read, waiting up to `ms` for it.
+    std::string unread_input(int ms);
 
     Screen screen;
     std::string raw;     // all output read so far
@@ -72,7 +80,13 @@ private:
     pid_t game_ = -1;
     int status_ = -1;
     bool own_dir_ = false; // made here, so removed here
+    bool hold_ = false;
+    long long answer_at_ = -1; // when held answers go, ms; -1 not yet
+    bool answered_ = false;
 };
 
 // Milliseconds on a monotonic clock.
 long long now_ms();
+// The game under test: DROPIX_BIN_UNDER_TEST when set (another build, such
+// as an older one), else the one built here.
+const char* game_path();

@@ -17,6 +17,32 @@ namespace {
 
 const char RIGHT[] = "\x1b[C";
 const char UP[] = "\x1b[A";
+const char HOME[] = "\x1b[H";
+const char END[] = "\x1b[F";
+
+// The viewer's notes under the floor.
+const char GONE_NOTE[] = "记录已清空：新的一局；按 Home/End 观看";
+const char EMPTY_NOTE[] = "新的一局还没有可看的快照";
+const char CUT_NOTE[] = "最后一步只写了一半，没有列出";
+
+// The snapshot the viewer says it shows, counted from 1; 0 when it says none.
+long step_shown(const Screen& s)
+{
+    const std::string r = s.row(2);
+    const size_t at = r.find("第 ");
+    return at == std::string::npos ? 0 : std::atol(r.c_str() + at + 4);
+}
+
+// The viewer on `file` in `dir`, started by a shell line: `before` the
+// program, `after` its arguments (redirections, a pipe).
+PtyGame::Options viewer(const std::string& dir, const std::string& file, const std::string& before = "",
+                        const std::string& after = "")
+{
+    PtyGame::Options o;
+    o.cwd = dir;
+    o.program = script(dir, "cd '" + dir + "'; " + before + " '" + game_path() + "' --replay '" + file + "' " + after);
+    return o;
+}
 
 // The viewer shows snapshot k of the log: its number, and every cell of the
 // well in the colour of what it holds.
@@ -443,4 +469,220 @@ TEST(E2E, TheViewerFollowsAGrowingLogAndMindsTheTerminalAsTheGameDoes)
     expect_terminal_back(g);
     EXPECT_TRUE(g.screen.contains("my-dropix: data.txt:36: 第 1 个字段")) << g.screen.text();
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+
+TEST(E2E, AFileEmptiedOrRewrittenUnderTheViewerIsANewGameNeverAFault)
+{
+    const std::string dir = scratch_dir(), file = dir + "/w.txt";
+    auto watched = [&](bool emptied) {
+        std::ofstream(file, std::ios::binary) << a_log(20, 20, 60);
+        PtyGame g(viewer(dir, "w.txt"));
+        ASSERT_TRUE(g.wait_text("第 1 / 60 步"));
+        // Far from what was read ahead, so that going back reads the file.
+        g.type(END);
+        ASSERT_TRUE(g.wait_text("第 60 / 60 步"));
+        // A game whose first snapshot is shorter than the one asked for.
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << (emptied ? "" : a_log(10, 15, 8));
+        g.type(HOME);
+        ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.row(20) == GONE_NOTE || g.wait_exit(0) != -1; }, 5000))
+            << g.screen.text();
+        ASSERT_EQ(g.wait_exit(0), -1) << g.screen.text();
+        if (!emptied) {
+            g.type(END);
+            ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.contains("第 8 / 8 步") && s.contains("井宽 10，井高 15"); }));
+        } else {
+            // Nothing to show yet, then no file at all: every key answers,
+            // and what is shown stays.
+            auto note = [&](const char* key, const char* want) {
+                g.type(key);
+                EXPECT_TRUE(g.wait_for([&](const Screen& s) { return s.row(20) == want && s.contains("第 60 / 60 步"); }, 5000))
+                    << "after " << key + 1 << ": " << g.screen.text();
+            };
+            note(HOME, EMPTY_NOTE);
+            note(" ", GONE_NOTE);
+            note(END, EMPTY_NOTE);
+            note(RIGHT, GONE_NOTE);
+            ASSERT_EQ(unlink(file.c_str()), 0);
+            note(END, EMPTY_NOTE);
+            note(LEFT, GONE_NOTE);
+            note(HOME, EMPTY_NOTE);
+            g.type(std::string(DOWN) + UP + UP);
+            EXPECT_TRUE(g.wait_text("每秒 15 步", 5000));
+        }
+        g.type("q");
+        EXPECT_EQ(g.wait_exit(), 0);
+        expect_terminal_back(g);
+    };
+    for (bool emptied : {false, true}) {
+        SCOPED_TRACE(emptied ? "emptied" : "rewritten in place by a game in a smaller well");
+        watched(emptied);
+    }
+    remove_tree(dir);
+}
+
+TEST(E2E, TheViewerEndsAtTheEndOfInput)
+{
+    // Closed and /dev/null are with the hostile tests.
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/g.txt", std::ios::binary) << a_log(10, 15, 3);
+    for (const char* pipe : {"printf '' |", "printf ' ' |"}) {
+        SCOPED_TRACE(pipe);
+        PtyGame g(viewer(dir, "g.txt", pipe));
+        EXPECT_EQ(g.wait_exit(5000), 1);
+        EXPECT_TRUE(g.screen.contains("my-dropix: 输入已结束")) << g.screen.text();
+        expect_terminal_back(g);
+    }
+    remove_tree(dir);
+}
+
+TEST(E2E, TheViewersClockStandsStillWhileStoppedOrTooSmall)
+{
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/g.txt", std::ios::binary) << a_log(20, 20, 30);
+    PtyGame::Options o = viewer(dir, "g.txt");
+    o.cols = 100;
+    o.rows = 30;
+    PtyGame g(o);
+    ASSERT_TRUE(g.wait_text("第 1 / 30 步"));
+    // One snapshot a second.
+    g.type(std::string(DOWN) + DOWN + DOWN + DOWN + " ");
+    ASSERT_TRUE(g.wait_text("每秒 1 步  播放中"));
+    // Time goes by while the viewer cannot show it: when it can again, it
+    // goes on from where it was, the next snapshot a second later.
+    auto goes_on_from = [&](long k) {
+        ASSERT_TRUE(g.wait_for([&](const Screen& s) { return s.altscreen() && step_shown(s) > 0; }));
+        EXPECT_EQ(step_shown(g.screen), k);
+        EXPECT_FALSE(g.wait_for([&](const Screen& s) { return step_shown(s) > k + 1; }, 1000))
+            << "shown " << step_shown(g.screen) << " instead of " << k << " or " << k + 1;
+    };
+    ASSERT_TRUE(g.wait_text("第 3 / 30 步"));
+    g.type("\x1a");
+    ASSERT_TRUE(g.wait_for([&](const Screen& s) { return g.stopped() && !s.altscreen(); }));
+    g.wait_for([](const Screen&) { return false; }, 2500);
+    g.fg();
+    ASSERT_NO_FATAL_FAILURE(goes_on_from(3));
+    ASSERT_TRUE(g.wait_text("第 5 / 30 步"));
+    g.resize(40, 30);
+    ASSERT_TRUE(g.wait_text("窗口太小"));
+    g.wait_for([](const Screen&) { return false; }, 2500);
+    g.resize(100, 30);
+    ASSERT_NO_FATAL_FAILURE(goes_on_from(5));
+    g.type("q");
+    EXPECT_EQ(g.wait_exit(), 0);
+    remove_tree(dir);
+}
+
+TEST(E2E, TheViewerAnswersAtOnceOnAHugeLogAndCtrlCEndsALongCount)
+{
+    const std::string dir = scratch_dir();
+    {
+        // One snapshot, then nothing but a hole up to 20 GB: the last one is
+        // found by its place, not by reading up to it.
+        const std::string file = dir + "/s.txt";
+        std::ofstream(file, std::ios::binary) << a_log(10, 15, 1);
+        ASSERT_EQ(truncate(file.c_str(), 20LL << 30), 0);
+        const long count = (20L << 30) / 621;
+        PtyGame g(viewer(dir, "s.txt"));
+        ASSERT_TRUE(g.wait_text("第 1 / "));
+        const long long t0 = now_ms();
+        g.type(END);
+        const int status = g.wait_exit(3000);
+        std::printf("End on a 20 GB sparse log: status %d after %lld ms\n", status, now_ms() - t0);
+        EXPECT_EQ(status, 1);
+        expect_terminal_back(g);
+        EXPECT_TRUE(g.screen.contains("my-dropix: s.txt:" + std::to_string((count - 1) * 11 + 1) + ": 行首不是“|”"))
+            << g.screen.text();
+    }
+    {
+        // About 130 MB of whole snapshots: their pieces take a while to count.
+        const std::string chunk = a_log(10, 15, 1300);
+        {
+            std::ofstream f(dir + "/big.txt", std::ios::binary);
+            for (int k = 0; k < 160; k++)
+                f << chunk;
+        }
+        PtyGame g(viewer(dir, "big.txt"));
+        ASSERT_TRUE(g.wait_text("第 1 / "));
+        g.type(END);
+        ASSERT_TRUE(g.wait_text("方块: 计算中", 10000));
+        g.type("\x03");
+        bool counting = true;
+        ASSERT_TRUE(g.wait_for([&](const Screen& s) {
+            counting = s.altscreen() ? s.contains("计算中") : counting;
+            return !s.altscreen();
+        }));
+        EXPECT_TRUE(counting) << "the count ended before the Ctrl-C";
+        EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+        expect_terminal_back(g);
+    }
+    remove_tree(dir);
+}
+
+TEST(E2E, TheViewersNotesStayTrueAndItsFaultsNameTheFileEscaped)
+{
+    const std::string dir = scratch_dir();
+    {
+        SCOPED_TRACE("cut short, then written whole");
+        const std::string log = a_log(20, 20, 8), file = dir + "/c.txt";
+        const size_t snap = log.size() / 8;
+        std::ofstream(file, std::ios::binary) << log.substr(0, 7 * snap + snap / 2);
+        PtyGame g(viewer(dir, "c.txt"));
+        ASSERT_TRUE(g.wait_for([](const Screen& s) { return s.contains("第 1 / 7 步") && s.row(20) == CUT_NOTE; }));
+        std::ofstream(file, std::ios::binary | std::ios::app) << log.substr(7 * snap + snap / 2);
+        g.type(END);
+        EXPECT_TRUE(g.wait_for([](const Screen& s) { return s.contains("第 8 / 8 步") && s.row(20).empty(); }, 5000))
+            << g.screen.text();
+        g.type("q");
+        EXPECT_EQ(g.wait_exit(), 0);
+    }
+    {
+        SCOPED_TRACE("a fault found after opening, in a file whose name holds ESC");
+        std::string bad = a_log(10, 15, 2);
+        bad.replace(621 + 2 * 62 + 1, 3, "  x");
+        std::ofstream(dir + "/\x1b[31mg", std::ios::binary) << bad;
+        PtyGame g(viewer(dir, "\x1b[31mg", "", "2>err"));
+        ASSERT_TRUE(g.wait_text("第 1 / 2 步"));
+        g.type(RIGHT);
+        EXPECT_EQ(g.wait_exit(), 1);
+        expect_terminal_back(g);
+        EXPECT_EQ(slurp(dir + "/err"), "my-dropix: \\033[31mg:14: 第 1 个字段不是“%3d|”的格式\n");
+    }
+    remove_tree(dir);
+}
+
+TEST(E2E, ALateAnswerToTheWidthProbeIsNotLeftForTheNextProgram)
+{
+    // A slow link: the terminal answers the probe only after the player has
+    // left. The next program in the terminal must not read the answer.
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/data.txt", std::ios::binary) << a_log(10, 15, 3);
+    struct Case {
+        const char* how;
+        bool viewer;
+        const char* key;
+        int status;
+    } cases[] = {
+        {"q in the viewer", true, "q", 0},
+        {"Ctrl-C at a question", false, "\x03", 128 + SIGINT},
+        {"Ctrl-D at a question", false, "\x04", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        PtyGame::Options o;
+        o.cwd = dir;
+        o.hold_replies = true;
+        if (c.viewer)
+            o.args = {"--replay"};
+        PtyGame g(o);
+        ASSERT_TRUE(g.wait_text(c.viewer ? "第 1 / 3 步" : "宽度设置"));
+        ASSERT_FALSE(g.screen.replies.empty()) << "no probe asked";
+        g.type(c.key);
+        g.answer_after(50);
+        EXPECT_EQ(g.wait_exit(), c.status);
+        ASSERT_TRUE(g.wait_for([&](const Screen&) { return g.answered(); }));
+        expect_terminal_back(g);
+        const std::string left = g.unread_input(300);
+        EXPECT_EQ(left.find("\x1b[3;"), std::string::npos) << "the next program reads " << left.substr(1);
+    }
+    remove_tree(dir);
 }

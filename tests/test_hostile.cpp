@@ -23,42 +23,6 @@
 
 namespace {
 
-
-std::string scratch_dir(mode_t mode = 0755)
-{
-    char tmpl[] = "/tmp/dropix-hostile-XXXXXX";
-    if (!mkdtemp(tmpl))
-        return "";
-    chmod(tmpl, mode);
-    return tmpl;
-}
-
-// An executable shell script in `dir`.
-std::string script(const std::string& dir, const std::string& body)
-{
-    const std::string path = dir + "/run.sh";
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-    chmod(path.c_str(), 0755);
-    return path;
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-void remove_tree(const std::string& dir)
-{
-    if (dir.empty())
-        return;
-    const std::string cmd = "chmod -R u+w '" + dir + "' 2>/dev/null; rm -rf '" + dir + "'";
-    if (system(cmd.c_str()) != 0)
-        ADD_FAILURE() << "cannot remove " << dir;
-}
-
 // A whole game in a 10 x 15 well, then 0 at the end screen.
 void play_whole_game(PtyGame& g, int log)
 {
@@ -69,13 +33,40 @@ void play_whole_game(PtyGame& g, int log)
     expect_terminal_back(g);
 }
 
-// The same, in the working directory `dir`.
-void play_whole_game_in(const std::string& dir, int log)
+// The game is started with `shim` preloaded.
+void preload(PtyGame::Options& o, const char* shim)
+{
+    const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+    o.env.push_back({"LD_PRELOAD", shim});
+    o.env.push_back({"ASAN_OPTIONS", asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0"});
+}
+
+// The line that says a log asked for was not written, or stopped being
+// written, and why.
+std::string unwritten(const char* why, bool cut = false)
+{
+    return std::string("my-dropix: ") + (cut ? "数据记录 data.txt 中途停止了写入：" : "没有写入数据记录 data.txt：") + why;
+}
+
+// `line` was said once, after the terminal was given back.
+void expect_said_once(PtyGame& g, const std::string& line)
+{
+    size_t n = 0, at = std::string::npos;
+    for (size_t k = g.raw.find(line); k != std::string::npos; k = g.raw.find(line, k + 1), n++)
+        at = k;
+    EXPECT_EQ(n, 1u) << line;
+    EXPECT_TRUE(at != std::string::npos && at > g.raw.rfind("\x1b[?1049l")) << "said before the terminal went back";
+    EXPECT_TRUE(g.screen.contains(line)) << g.screen.text();
+}
+
+// The same, in the working directory `dir`, the log not written for `why`.
+void play_whole_game_in(const std::string& dir, int log, const char* why)
 {
     PtyGame::Options o;
     o.cwd = dir;
     PtyGame g(o);
     ASSERT_NO_FATAL_FAILURE(play_whole_game(g, log));
+    expect_said_once(g, unwritten(why));
 }
 
 } // namespace
@@ -91,16 +82,20 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
     // them is still a number.
     for (const char* where : {"width, blanks then a number", "width", "log", "end screen", "width, no terminal",
                               "width, input closed", "width, input /dev/zero", "width, one long line",
-                              "width, error closed"}) {
+                              "width, error closed", "replay, input closed", "replay, input /dev/null"}) {
         SCOPED_TRACE(where);
         PtyGame::Options o;
         o.stdin_pipe = std::strcmp(where, "width, no terminal") == 0;
         const bool blanks = std::strcmp(where, "width, blanks then a number") == 0;
-        const char* from = std::strcmp(where, "width, input closed") == 0      ? "<&-"
-                           : std::strcmp(where, "width, input /dev/zero") == 0 ? "</dev/zero"
-                           : std::strcmp(where, "width, one long line") == 0   ? "<long"
-                           : blanks                                           ? "<blanks"
-                                                                               : nullptr;
+        // The viewer too: closed, its input is no log read as keys.
+        const bool replay = std::strncmp(where, "replay", 6) == 0;
+        const char* from = std::strcmp(where, "width, input closed") == 0       ? "<&-"
+                           : std::strcmp(where, "width, input /dev/zero") == 0  ? "</dev/zero"
+                           : std::strcmp(where, "width, one long line") == 0    ? "<long"
+                           : blanks                                            ? "<blanks"
+                           : std::strcmp(where, "replay, input closed") == 0    ? "--replay g.txt <&-"
+                           : std::strcmp(where, "replay, input /dev/null") == 0 ? "--replay g.txt </dev/null"
+                                                                                : nullptr;
         const bool no_err = std::strcmp(where, "width, error closed") == 0;
         const std::string bin = from || no_err ? scratch_dir() : "";
         if (from || no_err) {
@@ -109,18 +104,20 @@ TEST(Hostile, EndOfInputAtEveryQuestionEndsAtOnceWithStatusOne)
                 line += "x ";
             std::ofstream(bin + "/long") << line << "\n";
             std::ofstream(bin + "/blanks") << std::string(5000, ' ') << "20\n";
-            o.program = script(bin, "cd '" + bin + "'; exec '" DROPIX_BIN "' " + (from ? from : "2>&-"));
+            std::ofstream(bin + "/g.txt", std::ios::binary) << a_log(10, 15, 3);
+            o.program = script(bin, "cd '" + bin + "'; exec '" + std::string(game_path()) + "' " + (from ? from : "2>&-"));
         }
         PtyGame g(o);
         if (from) {
             EXPECT_EQ(g.wait_exit(10000), 1);
-            EXPECT_NE(g.raw.find("宽度设置,建议20 请输入 10~100"), std::string::npos);
+            EXPECT_NE(g.raw.find(replay ? "第 1 / 3 步" : "宽度设置,建议20 请输入 10~100"), std::string::npos);
+            EXPECT_EQ(g.raw.find("播放中"), std::string::npos);
             // The width read after the blanks: the height is asked.
             EXPECT_EQ(g.raw.find("高度设置") != std::string::npos, blanks);
             size_t errors = 0;
             for (size_t at = g.raw.find("输入错误"); at != std::string::npos; at = g.raw.find("输入错误", at + 1))
                 errors++;
-            EXPECT_EQ(errors, std::strcmp(from, "<&-") == 0 || blanks ? 0u : 1u);
+            EXPECT_EQ(errors, std::strcmp(from, "<&-") == 0 || blanks || replay ? 0u : 1u);
             EXPECT_TRUE(g.screen.contains("my-dropix: 输入已结束"));
             expect_terminal_back(g);
             remove_tree(bin);
@@ -211,7 +208,7 @@ TEST(Hostile, WithoutTermOrOnADumbTerminalItPlaysAsUsual)
         // lay the text out as stairs; the modes found come back as found.
         const std::string bin = scratch_dir();
         PtyGame::Options o;
-        o.program = script(bin, "stty -onlcr; exec '" DROPIX_BIN "'");
+        o.program = script(bin, "stty -onlcr; exec '" + std::string(game_path()) + "'");
         PtyGame g(o);
         ASSERT_TRUE(g.wait_for([](const Screen& s) {
             return s.row(6) == "游戏规则" && s.row(15).rfind("宽度设置,建议20 请输入 10~100", 0) == 0;
@@ -314,23 +311,40 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         SCOPED_TRACE("data.txt is a directory");
         const std::string dir = scratch_dir();
         ASSERT_EQ(mkdir((dir + "/data.txt").c_str(), 0755), 0);
-        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1, "它不是普通文件"));
         struct stat st;
         EXPECT_EQ(stat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
         remove_tree(dir);
     }
     {
-        SCOPED_TRACE("data.txt is a link");
+        SCOPED_TRACE("data.txt is a link, two games");
         // Neither emptied nor written through: the file it leads to is the
-        // player's, not the log.
+        // player's, not the log. Said once for the run, not for each game.
         const std::string dir = scratch_dir();
         std::ofstream(dir + "/kept.txt") << "not a log\n";
         ASSERT_EQ(symlink("kept.txt", (dir + "/data.txt").c_str()), 0);
-        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
+        PtyGame::Options o;
+        o.cwd = dir;
+        PtyGame g(o);
+        ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 1));
+        ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
+        g.type("1\n");
+        ASSERT_TRUE(g.wait_text("#Referenced By:"));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        expect_said_once(g, unwritten("它是符号链接，不写"));
         struct stat st;
         ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(slurp(dir + "/kept.txt"), "not a log\n");
+        remove_tree(dir);
+    }
+    {
+        SCOPED_TRACE("data.txt has a second hard link");
+        const std::string dir = scratch_dir();
+        std::ofstream(dir + "/kept.txt") << "not a log\n";
+        ASSERT_EQ(link((dir + "/kept.txt").c_str(), (dir + "/data.txt").c_str()), 0);
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1, "它还有别的硬链接，不写"));
         EXPECT_EQ(slurp(dir + "/kept.txt"), "not a log\n");
         remove_tree(dir);
     }
@@ -340,13 +354,14 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         const std::string dir = scratch_dir();
         PtyGame::Options o;
         o.cwd = dir;
-        o.program = script(dir, "ulimit -f 20; exec '" DROPIX_BIN "'");
+        o.program = script(dir, "ulimit -f 20; exec '" + std::string(game_path()) + "'");
         PtyGame g(o);
         ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 1));
         ASSERT_NO_FATAL_FAILURE(to_end_prompt(g, 15));
         g.type("0\n");
         EXPECT_EQ(g.wait_exit(), 0);
         expect_terminal_back(g);
+        expect_said_once(g, unwritten("超过了文件大小的限制", true));
         // The log holds the whole snapshots that fit under the limit.
         const size_t snapshot = 10 * (1 + 4 * 15 + 1) + 1;
         EXPECT_EQ(slurp(dir + "/data.txt").size(), 20 * 512 / snapshot * snapshot);
@@ -360,7 +375,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         const std::string fifo = dir + "/data.txt";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
         const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1));
+        ASSERT_NO_FATAL_FAILURE(play_whole_game_in(dir, 1, "它不是普通文件"));
         struct stat st;
         ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -380,13 +395,13 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         const std::string fifo = dir + "/swap.fifo";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
         const int rd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-        std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
         PtyGame::Options o;
         o.cwd = dir;
-        o.env.push_back({"LD_PRELOAD", DROPIX_FIFO_SWAP});
-        o.env.push_back({"ASAN_OPTIONS", asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0"});
+        preload(o, DROPIX_FIFO_SWAP);
         PtyGame g(o);
         ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        // Found at the open: with no reader, the open itself fails.
+        expect_said_once(g, unwritten(reader ? "它不是普通文件" : "无法写入"));
         struct stat st;
         ASSERT_EQ(lstat((dir + "/data.txt").c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was not swapped in";
@@ -398,6 +413,26 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         remove_tree(dir);
     }
     {
+        SCOPED_TRACE("a read-only file system");
+        // Bound read-only over itself, in a mount namespace of the game's
+        // own; where none can be made, not tried.
+        const std::string dir = scratch_dir();
+        if (system("unshare -m true 2>/dev/null") != 0) {
+            std::printf("no mount namespace here: a read-only file system is not tried\n");
+        } else {
+            PtyGame::Options o;
+            o.cwd = dir;
+            o.program = script(dir, "exec unshare -m sh -c 'mount --bind \"$PWD\" \"$PWD\" && "
+                                    "mount -o remount,bind,ro \"$PWD\" && cd \"$PWD\" && exec \"$0\"' '" +
+                                        std::string(game_path()) + "'");
+            PtyGame g(o);
+            ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+            expect_said_once(g, unwritten("文件系统是只读的"));
+            EXPECT_NE(access((dir + "/data.txt").c_str(), F_OK), 0);
+        }
+        remove_tree(dir);
+    }
+    {
         SCOPED_TRACE("a read-only working directory");
         // Root writes anywhere: the game runs as nobody, from a copy of its
         // binary that nobody may run wherever the tree is checked out.
@@ -405,9 +440,9 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
             GTEST_SKIP() << "setpriv is needed to drop root";
         const std::string bin = scratch_dir(0755);
         const std::string dir = scratch_dir(0555);
-        std::string run = DROPIX_BIN;
+        std::string run = game_path();
         if (geteuid() == 0) {
-            ASSERT_EQ(system(("cp '" DROPIX_BIN "' '" + bin + "/my-dropix'").c_str()), 0);
+            ASSERT_EQ(system(("cp '" + std::string(game_path()) + "' '" + bin + "/my-dropix'").c_str()), 0);
             run = script(bin, "exec /usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups " + bin +
                                   "/my-dropix");
         }
@@ -416,6 +451,7 @@ TEST(Hostile, ALogThatCannotBeWrittenDoesNotStopTheGame)
         o.program = run;
         PtyGame g(o);
         ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 1));
+        expect_said_once(g, unwritten("没有写入的权限"));
         EXPECT_NE(access((dir + "/data.txt").c_str(), F_OK), 0) << "the game could write where it must not";
         remove_tree(dir);
         remove_tree(bin);
@@ -437,6 +473,9 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         // Output that cannot be written is an error, a closed one too.
         {"--version >/dev/full", 1, "", "my-dropix: 无法写入标准输出"},
         {"--help >&-", 1, "", "my-dropix: 无法写入标准输出"},
+        // So is a game or a viewer's, before the terminal is touched.
+        {">&-", 1, "", "my-dropix: 无法写入标准输出"},
+        {"--replay g.txt >&-", 1, "", "my-dropix: 无法写入标准输出"},
         // Control characters and broken UTF-8 are shown, not sent.
         {"\"$(printf '\\033[31mX')\"", 2, "", "my-dropix: 无法识别的参数“\\033[31mX”；用法见 my-dropix --help"},
         {"\"$(printf '宽\\302\\233\\377\\\\')\"", 2, "",
@@ -455,10 +494,11 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         SCOPED_TRACE(c.args);
         const std::string dir = scratch_dir();
         std::ofstream(dir + "/data.txt") << "kept\n";
+        std::ofstream(dir + "/g.txt", std::ios::binary) << a_log(10, 15, 3);
         PtyGame::Options o;
         o.cwd = dir;
         o.stdout_file = dir + "/out";
-        o.program = script(bin, std::string("exec '" DROPIX_BIN "' ") + c.args);
+        o.program = script(bin, "exec '" + std::string(game_path()) + "' " + c.args);
         PtyGame g(o);
         EXPECT_EQ(g.wait_exit(), c.status);
         const std::string out = slurp(o.stdout_file), tail = c.out;
@@ -479,7 +519,7 @@ TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
     // end-to-end tests. A shell prints a line first: the screen that comes
     // back must be that one.
     const std::string bin = scratch_dir();
-    const std::string run = script(bin, "echo before the game; exec '" DROPIX_BIN "'");
+    const std::string run = script(bin, "echo before the game; exec '" + std::string(game_path()) + "'");
     struct Case {
         const char* where;
         int sig;
@@ -523,7 +563,7 @@ TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)
         SCOPED_TRACE("ignored when the game started");
         // As nohup and a shell's `trap ''` leave them: they stay ignored.
         PtyGame::Options o;
-        o.program = script(bin, "trap '' HUP USR1 " + std::to_string(SIGRTMIN) + "; exec '" DROPIX_BIN "'");
+        o.program = script(bin, "trap '' HUP USR1 " + std::to_string(SIGRTMIN) + "; exec '" + std::string(game_path()) + "'");
         PtyGame g(o);
         ASSERT_TRUE(g.wait_text("宽度设置"));
         for (int sig : {SIGHUP, SIGUSR1, SIGRTMIN})
@@ -568,7 +608,7 @@ TEST(Hostile, AStandardOutputThatGoesAwayEndsTheGameWithStatusOne)
         SCOPED_TRACE(how);
         PtyGame::Options o;
         o.cwd = dir;
-        o.program = script(dir, std::string("{ '" DROPIX_BIN "'; echo $? >status; } ") + how);
+        o.program = script(dir, "{ '" + std::string(game_path()) + "'; echo $? >status; } " + how);
         PtyGame g(o);
         // Keys echo at the question: written at last once the reader is gone.
         for (int k = 0; k < 100 && g.wait_exit(100) == -1; k++)
@@ -584,10 +624,8 @@ TEST(Hostile, AKeyPressedAsThePauseShowsIsNotThrownAway)
 {
     // The game is held up just after the pause prompt reaches the screen,
     // as on a busy machine; the key typed on seeing it must end the pause.
-    std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
     PtyGame::Options o;
-    o.env.push_back({"LD_PRELOAD", DROPIX_SLOW_PROMPT});
-    o.env.push_back({"ASAN_OPTIONS", asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0"});
+    preload(o, DROPIX_SLOW_PROMPT);
     PtyGame g(o);
     ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
     g.type(" ");
@@ -622,4 +660,46 @@ TEST(Hostile, CtrlZInAPauseAndFgBringTheBoardAndThePauseBack)
     g.type("0\n");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);
+}
+
+TEST(Hostile, TheModesGoBackAtOnceOnEveryWayOut)
+{
+    // With TCSANOW: a drain first would wait on a terminal that reads
+    // nothing (tcsetattr_log.cpp notes each call).
+    const std::string dir = scratch_dir(), calls = dir + "/calls";
+    std::ofstream(dir + "/g.txt", std::ios::binary) << a_log(10, 15, 3);
+    for (const char* how : {"Ctrl-C at a question", "TERM in play", "0 at the end screen", "q in the viewer"}) {
+        SCOPED_TRACE(how);
+        unlink(calls.c_str());
+        const bool viewer = std::strcmp(how, "q in the viewer") == 0;
+        PtyGame::Options o;
+        o.cwd = dir;
+        preload(o, DROPIX_TCSETATTR_LOG);
+        o.env.push_back({"DROPIX_TCSETATTR_LOG", calls});
+        if (viewer)
+            o.args = {"--replay", "g.txt"};
+        PtyGame g(o);
+        if (viewer) {
+            ASSERT_TRUE(g.wait_text("第 1 / 3 步"));
+            g.type("q");
+            EXPECT_EQ(g.wait_exit(), 0);
+        } else if (std::strcmp(how, "0 at the end screen") == 0) {
+            ASSERT_NO_FATAL_FAILURE(play_whole_game(g, 0));
+        } else if (std::strcmp(how, "TERM in play") == 0) {
+            ASSERT_NO_FATAL_FAILURE(start(g, 10, 15, 0));
+            g.signal(SIGTERM);
+            EXPECT_EQ(g.wait_exit(), 128 + SIGTERM);
+        } else {
+            ASSERT_TRUE(g.wait_text("宽度设置"));
+            g.type("\x03");
+            EXPECT_EQ(g.wait_exit(), 128 + SIGINT);
+        }
+        expect_terminal_back(g);
+        // The key mode set, then line editing put back at once, last.
+        const std::string set = slurp(calls);
+        ASSERT_GE(set.size(), 8u) << set;
+        EXPECT_NE(set.find(" 0\n"), std::string::npos) << set;
+        EXPECT_EQ(set.substr(set.size() - 4), "0 1\n") << set;
+    }
+    remove_tree(dir);
 }

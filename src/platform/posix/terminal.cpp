@@ -144,6 +144,7 @@ bool PosixPlatform::send()
 {
     const int sig = g_quit_sig;
     paint_.out().clear();
+    swallow_answer(); // a signal right after start leaves by here
     give_back();
     restored_ = true;
     signal(sig, SIG_DFL);
