@@ -9,6 +9,7 @@
 
 #include "console/answers.h"
 #include "console/keys.h"
+#include "platform/windows/codes.h"
 #include "console/painter.h"
 #include "console/picture.h"
 #include "console/questions.h"
@@ -708,4 +709,23 @@ TEST(Questions, TheLineTypedIsEchoedEditedAndDrawnAgainAfterAResize)
     EXPECT_EQ(type("\r"), Questions::ENTERED);
     EXPECT_EQ(entered, "0123456789x\n");
     EXPECT_EQ(t.faults, 0);
+}
+
+TEST(DecodeKey, TheWindowsConsolesCodesAreTheBytesATerminalSends)
+{
+    // Only 224 starts a key of two codes: the keypad's arrows with NumLock
+    // off come as 0 then 72, and the 72 is a key of its own, not an arrow.
+    EXPECT_TRUE(two_codes(224));
+    EXPECT_FALSE(two_codes(0));
+    EXPECT_EQ(console_key(0, 0), "");
+    EXPECT_EQ(console_key(72, 0), "H");
+    for (auto [second, bytes] : {std::pair{72, "\x1b[A"}, {80, "\x1b[B"}, {77, "\x1b[C"}, {75, "\x1b[D"},
+                                 {71, "\x1b[H"}, {79, "\x1b[F"}, {83, "\x1b[~"}}) {
+        EXPECT_EQ(console_key(224, second), bytes) << second;
+        const std::string b = bytes;
+        EXPECT_EQ(decode_key(reinterpret_cast<const unsigned char*>(b.data()), b.size(), false).used, b.size());
+    }
+    EXPECT_EQ(console_key(26, 0), "\x04");
+    EXPECT_EQ(console_key(' ', 0), " ");
+    EXPECT_EQ(console_key(0xa1, 0), "\x1b[~");
 }

@@ -6,6 +6,8 @@
 // outlive a change it makes.
 #include "platform/windows/windows.h"
 
+#include "platform/windows/codes.h"
+
 #include <conio.h>
 #include <mmsystem.h>
 
@@ -221,36 +223,16 @@ public:
     }
 
 private:
-    // The keys waiting at the console, as a terminal would send them:
-    // arrows, Home and End as control sequences, any other key of two codes
-    // as one that means nothing, Ctrl-Z (the console's end of input) as
-    // Ctrl-D. Only the prefix 224 starts a key of two codes: a first code 0
-    // is dropped, and the code after it read as a first code of its own.
+    // The keys waiting at the console, as a terminal would send them.
     void keys(std::string& in, size_t room)
     {
         HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
         // Some C runtimes leave the arrows out of _kbhit, though _getch gives them.
         while (room > 8 && (_kbhit() || (console_in_ && settle(h) > 0))) {
-            const size_t was = in.size();
             const int c = _getch();
-            if (c == 224) {
-                switch (_getch()) {
-                case 72: in += "\x1b[A"; break;
-                case 80: in += "\x1b[B"; break;
-                case 77: in += "\x1b[C"; break;
-                case 75: in += "\x1b[D"; break;
-                case 71: in += "\x1b[H"; break;
-                case 79: in += "\x1b[F"; break;
-                default: in += "\x1b[~"; break;
-                }
-            } else if (c == 26) {
-                in += '\x04';
-            } else if (c >= 0x80) {
-                in += "\x1b[~"; // a character of the console's code page
-            } else if (c != 0) {
-                in += static_cast<char>(c);
-            }
-            room -= in.size() - was;
+            const std::string bytes = console_key(c, two_codes(c) ? _getch() : 0);
+            in += bytes;
+            room -= bytes.size();
         }
     }
     // Whether the window's size changed since the last look.
