@@ -31,48 +31,22 @@ Picture::Cell Picture::at(int col, int row) const
     return {l.ch, l.a & 15, l.a >> 4};
 }
 
-// The slot of a look, added when new.
+// The slot of a look, added when new. The game's screens draw a few
+// hundred characters in sixteen colours: far fewer looks than slots. Were
+// they all taken, a glyph would show as "?", in debug builds not at all.
 Picture::Slot Picture::intern(char16_t ch, uint8_t a)
 {
     if (looks_[last_].ch == ch && looks_[last_].a == a)
         return last_;
-    const uint32_t key = static_cast<uint32_t>(ch) << 8 | a;
-    const auto found = slots_.find(key);
+    const auto found = slots_.find(static_cast<uint32_t>(ch) << 8 | a);
     if (found != slots_.end())
         return last_ = found->second;
-    if (looks_.size() >= NOTHING)
-        compact();
-    assert(looks_.size() < NOTHING);
-    const Slot s = static_cast<Slot>(looks_.size());
+    assert(looks_.size() < NOTHING - 1);
+    if (looks_.size() >= NOTHING - 1)
+        return ch == u'?' ? 0 : intern(u'?', a);
     looks_.push_back({ch, a});
-    slots_[key] = s;
-    return last_ = s;
-}
-
-// Keeps only the looks that cells show or the terminal still has: fewer
-// than twice the cells, so there is always room after.
-void Picture::compact()
-{
-    std::vector<Slot> to(looks_.size(), NOTHING);
-    std::vector<Look> kept;
-    auto renumber = [&](Slot& s) {
-        if (to[s] == NOTHING) {
-            to[s] = static_cast<Slot>(kept.size());
-            kept.push_back(looks_[s]);
-        }
-        s = to[s];
-    };
-    Slot blank = 0;
-    renumber(blank);
-    for (Slot& s : cells_)
-        renumber(s);
-    for (auto& o : old_)
-        renumber(o.second);
-    looks_ = std::move(kept);
-    slots_.clear();
-    for (size_t k = 0; k < looks_.size(); k++)
-        slots_[static_cast<uint32_t>(looks_[k].ch) << 8 | looks_[k].a] = static_cast<Slot>(k);
-    last_ = 0;
+    slots_[static_cast<uint32_t>(ch) << 8 | a] = static_cast<Slot>(looks_.size() - 1);
+    return last_ = static_cast<Slot>(looks_.size() - 1);
 }
 
 void Picture::attr(int fore, int back) { attr_ = static_cast<uint8_t>((fore & 15) + 16 * (back & 15)); }

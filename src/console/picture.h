@@ -49,7 +49,6 @@ private:
     // A cell in two bytes: which of the looks the picture holds it has, each
     // a glyph (' ' for a blank, 0 for the right half of a two-column one)
     // in colours fore + 16 * back (a blank's foreground is its background).
-    // The looks in use are at most twice the cells, far fewer than slots.
     using Slot = uint16_t;
     struct Look {
         char16_t ch;
@@ -59,7 +58,6 @@ private:
 
     size_t index(int col, int row) const { return static_cast<size_t>(row) * static_cast<size_t>(cols_) + col; }
     Slot intern(char16_t ch, uint8_t a);
-    void compact();
     Slot blank(int bg) { return intern(u' ', static_cast<uint8_t>(bg * 17)); }
     bool half(Slot s) const { return looks_[s].ch == 0; }
     void set(size_t at, Slot s);
