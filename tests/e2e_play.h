@@ -8,6 +8,8 @@
 
 #include "pty_driver.h"
 
+class LogReader;
+
 extern const char DOWN[];
 extern const char LEFT[];
 extern const char PAUSE_PROMPT[];
@@ -32,3 +34,11 @@ void to_end_prompt(PtyGame& g, int h);
 // A board log of n snapshots of a w x h well: its walls, and a square that
 // falls one row a snapshot.
 std::string a_log(int w, int h, int n);
+
+// Feeds a recording's events in order to a terminal screen, cols x rows,
+// and after each looks for snapshot k of the log: every cell of the well in
+// the colour of what it holds, and "第 k / n 步" beside it. With
+// `two_columns`, "■" is drawn two columns wide, as some terminals draw it
+// (libvterm draws it in one: it is given a glyph that takes two). The
+// first difference, "" when there is none.
+std::string cast_shows_log(const CastFile& c, LogReader& log, bool two_columns);

@@ -87,6 +87,8 @@ bool lz_check(std::string* why)
 // output); false with one line saying what is wrong.
 bool lz_open(const std::vector<const char*>& operands, std::string* fault)
 {
+    // From before the new file is made to when it is in place or gone.
+    stop_note();
     lz_name = operands.empty() ? "data.txt" : operands[0];
     if (operands.size() > 1) {
         lz_out_name = operands[1];
@@ -102,14 +104,17 @@ bool lz_open(const std::vector<const char*>& operands, std::string* fault)
     lz = std::make_unique<LogReader>();
     if (!lz->open(lz_name.c_str(), fault))
         return false;
-    if (!lz_out_name.empty() && lz->is(lz_out_name.c_str())) {
-        *fault = lz_out_name + ": 这是要录制的数据记录本身，不能写成录像";
-        return false;
-    }
     FileFault why;
     lz_out = file_begin(lz_out_name.empty() ? nullptr : lz_out_name.c_str(), &why);
     if (!lz_out) {
         *fault = lz_out_name + ": " + e_why(why);
+        return false;
+    }
+    // The log itself, by another of its names.
+    if (!lz_out_name.empty() && lz->is(lz_out_name.c_str())) {
+        file_drop(lz_out);
+        lz_out = nullptr;
+        *fault = lz_out_name + ": 这是要录制的数据记录本身，不能写成录像";
         return false;
     }
     return true;
@@ -119,7 +124,6 @@ bool lz_open(const std::vector<const char*>& operands, std::string* fault)
 // returns the exit status.
 int lz_main()
 {
-    stop_note();
     std::string why;
     if (lz_out_name.empty() && !lz_check(&why))
         return lz_fault(why);
@@ -130,6 +134,11 @@ int lz_main()
     CastRecorder rec(cols, rows, GLYPH_WIDTH);
     rec.header(lz->modified(), "my-dropix 回放：井宽 " + std::to_string(X) + "，井高 " + std::to_string(Y));
     Console console(rec);
+    // The game's console is this one while the recording is made.
+    struct Lend {
+        Console* was = con;
+        ~Lend() { con = was; }
+    } lend;
     con = &console;
     f_sz_m();
     set_cursor(0);
