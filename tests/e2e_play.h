@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "json.h"
 #include "pty_driver.h"
 
 class LogReader;

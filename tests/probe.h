@@ -3,8 +3,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
 struct VTerm;
 struct VTermScreen;
@@ -71,15 +69,3 @@ private:
 
 // Console number of an ANSI palette index (red and blue bits swapped).
 int console_colour(int ansi_index);
-
-// An asciicast v2 recording read back, every line parsed as strict JSON
-// (RFC 8259, valid UTF-8): the header's fields and the output events, in
-// order. `fault` says the first line that is not as the format has it
-// (not JSON, not an event, a time before the last), empty when none is.
-struct CastFile {
-    std::string fault;
-    double version = 0, width = 0, height = 0, timestamp = -1;
-    std::string title, term;
-    std::vector<std::pair<double, std::string>> events; // time, text
-};
-CastFile read_cast(const std::string& bytes);

@@ -5,6 +5,7 @@
 // recording is written beside its final name and put in place only when
 // whole.
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,8 +25,10 @@ std::string lz_name, lz_out_name; // its file's name, the recording's ("" standa
 FileOut* lz_out = nullptr;
 int lz_b[M_N][M_N];
 
-// "■" is drawn for a player that may draw it one or two columns wide: its
-// two columns are blanked first where they may not be.
+// "■" is drawn for a player that may draw it one or two columns wide (web
+// players draw one): its two columns are blanked first, and the cursor is
+// placed anew after it. Written for one width, a recording is smaller by a
+// quarter, and wrong on players of the other.
 constexpr int GLYPH_WIDTH = 0;
 // The recording is written in pieces of about this many bytes.
 constexpr size_t PIECE = 64 * 1024;
@@ -82,6 +85,43 @@ bool lz_check(std::string* why)
 
 } // namespace
 
+LogReader::Outcome lz_record(LogReader& r, int rate, const std::function<bool(std::string&, bool)>& put,
+                             std::string* fault)
+{
+    X = r.width();
+    Y = r.height();
+    const long n = r.count();
+    const int cols = 2 * X + 2 + HF_PANEL_COLS, rows = Y + 1;
+    CastRecorder rec(cols, rows, GLYPH_WIDTH);
+    rec.header(r.modified(), "my-dropix 回放：井宽 " + std::to_string(X) + "，井高 " + std::to_string(Y));
+    Console console(rec);
+    // The game's console is this one while the recording is made.
+    struct Lend {
+        Console* was = con;
+        ~Lend() { con = was; }
+    } lend;
+    con = &console;
+    f_sz_m();
+    set_cursor(0);
+    con->play(cols, rows, cols);
+    hf_d_frame(false);
+    const std::string note = r.cut_short() ? HF_CUT_NOTE : "";
+    for (long k = 0; k < n; k++) {
+        long pieces = 0;
+        const LogReader::Outcome o = r.step(k, lz_b, &pieces, fault);
+        if (o != LogReader::Outcome::Ok)
+            return o;
+        hf_d_board(lz_b);
+        // Played to the last, the viewer stops there.
+        hf_d_panel(k, n, pieces, rate, k + 1 < n, note);
+        rec.at(k * 1000000LL / rate);
+        con->flush();
+        if (!put(rec.lines(), k + 1 == n))
+            break;
+    }
+    return LogReader::Outcome::Ok;
+}
+
 // Opens the board log (data.txt unless named) and begins the recording
 // (FILE with .cast for a final .txt, else .cast added; "-" standard
 // output); false with one line saying what is wrong.
@@ -127,52 +167,29 @@ int lz_main()
     std::string why;
     if (lz_out_name.empty() && !lz_check(&why))
         return lz_fault(why);
-    X = lz->width();
-    Y = lz->height();
-    const long n = lz->count();
-    const int cols = 2 * X + 2 + HF_PANEL_COLS, rows = Y + 1;
-    CastRecorder rec(cols, rows, GLYPH_WIDTH);
-    rec.header(lz->modified(), "my-dropix 回放：井宽 " + std::to_string(X) + "，井高 " + std::to_string(Y));
-    Console console(rec);
-    // The game's console is this one while the recording is made.
-    struct Lend {
-        Console* was = con;
-        ~Lend() { con = was; }
-    } lend;
-    con = &console;
-    f_sz_m();
-    set_cursor(0);
-    con->play(cols, rows, cols);
-    hf_d_frame(false);
-    const std::string note = lz->cut_short() ? HF_CUT_NOTE : "";
     long long bytes = 0;
-    for (long k = 0; k < n; k++) {
-        long pieces = 0;
-        const LogReader::Outcome o = lz->step(k, lz_b, &pieces, &why);
-        if (o != LogReader::Outcome::Ok)
-            return lz_fault(why);
-        hf_d_board(lz_b);
-        // Played to the last, the viewer stops there.
-        hf_d_panel(k, n, pieces, lz_rate, k + 1 < n, note);
-        rec.at(k * 1000000LL / lz_rate);
-        con->flush();
-        std::string& lines = rec.lines();
-        if (lines.size() >= PIECE || k + 1 == n) {
-            const FileFault f = file_write(lz_out, lines.data(), lines.size());
+    FileFault f = FileFault::None;
+    const LogReader::Outcome o = lz_record(*lz, lz_rate, [&](std::string& lines, bool last) {
+        if (lines.size() >= PIECE || last) {
+            f = file_write(lz_out, lines.data(), lines.size());
             bytes += static_cast<long long>(lines.size());
             lines.clear();
-            if (f != FileFault::None && !stop_noted())
-                return lz_unwritten(f);
         }
         if (stop_noted()) {
             file_drop(lz_out);
             stop_now(stop_noted());
         }
-    }
-    const FileFault f = file_finish(lz_out, lz_out_name.c_str());
+        return f == FileFault::None;
+    }, &why);
+    if (o != LogReader::Outcome::Ok)
+        return lz_fault(why);
+    if (f != FileFault::None)
+        return lz_unwritten(f);
+    f = file_finish(lz_out, lz_out_name.c_str());
     lz_out = nullptr;
     if (f != FileFault::None)
         return lz_unwritten(f);
+    const long n = lz->count();
     const long long us = (n - 1) * 1000000LL / lz_rate;
     char said[160];
     std::snprintf(said, sizeof said, "：%ld 个快照，%lld.%lld 秒，%lld 字节%s\n", n, us / 1000000, us / 100000 % 10, bytes,

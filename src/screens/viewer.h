@@ -3,8 +3,10 @@
 // draws it, and beside it what is shown.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "log/reader.h"
 #include "my-dropix.h"
 
 // Snapshots a second while playing, slowest to fastest.
@@ -26,3 +28,11 @@ void hf_d_panel(long k, long n, long pieces, int rate, bool playing, const std::
 
 // Snapshots a second that a recording of the viewer plays at (--rate).
 extern int lz_rate;
+// Records the log r, open, as the viewer shows it playing from the first
+// snapshot to the last at `rate`, without its key guide: an asciicast v2
+// header, then an event a snapshot. After each snapshot `put` is given the
+// lines made and not taken (it takes what it writes out of them), and
+// whether that was the last; it returns false to end there. Ok, or the
+// reader's Fault or Changed with *fault, after the snapshots before.
+LogReader::Outcome lz_record(LogReader& r, int rate, const std::function<bool(std::string&, bool)>& put,
+                             std::string* fault);
