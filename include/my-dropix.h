@@ -6,9 +6,10 @@
 // collision, ys colour, h row, gk width and height, m board, W anchor, O old
 // anchor, R the piece's cells, sz array, bl variables, jg interval, fs
 // score, yl preview, sm instructions, ck window, hf the log watched again
-// (hf_ the viewer's own), d the data log (f_d, r_d, e_d); hollo the splash's
-// greeting, chang a turn; and as prefixes s_ set, r_ write, d_ draw, c_
-// check, x_ select, f_ reset or first, e_ what went wrong.
+// (hf_ the viewer's own), lz the log recorded to be shared, d the data log
+// (f_d, r_d, e_d); hollo the splash's greeting, chang a turn; and as
+// prefixes s_ set, r_ write, d_ draw, c_ check, x_ select, f_ reset or
+// first, e_ what went wrong.
 #pragma once
 
 #include <string>
@@ -112,10 +113,12 @@ void hollo();            // the splash: banner and rules
 void s_m();              // the side panel
 void d_fs();             // the score and speed lines of the side panel
 void f_ck();             // plays from here, on a terminal that shows the well and the panel
-// The screens besides the game (the log's viewer, hf_open and hf_main) are
-// listed in src/screens/list.h.
+// The screens besides the game (the log's viewer, hf_open and hf_main; its
+// recording, lz_open and lz_main) are listed in src/screens/list.h.
 
 // Board log
+enum class FileFault;
 void f_d();              // empties data.txt
 void r_d();              // appends a board snapshot when the log is on
 std::string e_d();       // why a log asked for was not written; empty when it was
+const char* e_why(FileFault f); // why a file could not be written, in words

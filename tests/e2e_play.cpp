@@ -1,6 +1,8 @@
 #include "e2e_play.h"
 
 #include "log/format.h"
+#include "log/reader.h"
+#include "my-dropix.h"
 
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -152,4 +154,39 @@ void remove_tree(const std::string& dir)
     const std::string cmd = "chmod -R u+w '" + dir + "' 2>/dev/null; rm -rf '" + dir + "'";
     if (system(cmd.c_str()) != 0)
         ADD_FAILURE() << "cannot remove " << dir;
+}
+
+std::string cast_shows_log(const CastFile& c, LogReader& log, bool two_columns)
+{
+    static int b[M_N][M_N];
+    const int w = log.width(), h = log.height();
+    Screen screen(static_cast<int>(c.width), static_cast<int>(c.height));
+    const std::string wide = "田"; // two columns wide on every terminal
+    if (static_cast<long>(c.events.size()) != log.count())
+        return std::to_string(c.events.size()) + " events for " + std::to_string(log.count()) + " snapshots";
+    for (long k = 0; k < log.count(); k++) {
+        std::string text = c.events[static_cast<size_t>(k)].second;
+        for (size_t at = 0; two_columns && (at = text.find("■", at)) != std::string::npos;)
+            text.replace(at, std::strlen("■"), wide);
+        screen.feed(text);
+        std::string why;
+        if (log.read(k, b, &why) != LogReader::Outcome::Ok)
+            return why;
+        const std::string at = " at snapshot " + std::to_string(k + 1);
+        const std::string step = "第 " + std::to_string(k + 1) + " / " + std::to_string(log.count()) + " 步";
+        if (screen.row(2, 2 * (w + 1)) != step)
+            return "\"" + screen.row(2, 2 * (w + 1)) + "\" beside the well" + at;
+        for (int x = 0; x < w; x++)
+            for (int y = 0; y < h; y++) {
+                const int v = b[x][y], want = v == WALL ? 15 : v == 0 ? -1 : s_ys(v);
+                const Cell l = screen.cell(2 * x, y), r = screen.cell(2 * x + 1, y);
+                const bool right = want < 0 ? l.ch == " " && r.ch == " "
+                                   : two_columns ? l.ch == wide && l.fg == want && l.width == 2
+                                                 : l.ch == "■" && l.fg == want && r.ch == " ";
+                if (!right)
+                    return "cell " + std::to_string(x) + "," + std::to_string(y) + " shows \"" + l.ch + r.ch +
+                           "\" in " + std::to_string(l.fg) + ", not " + std::to_string(v) + at;
+            }
+    }
+    return "";
 }

@@ -8,7 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "json.h"
 #include "pty_driver.h"
+
+class LogReader;
 
 extern const char DOWN[];
 extern const char LEFT[];
@@ -41,3 +44,11 @@ std::string script(const std::string& dir, const std::string& body);
 std::string slurp(const std::string& path);
 // Removes `dir` and all in it, read-only parts too.
 void remove_tree(const std::string& dir);
+
+// Feeds a recording's events in order to a terminal screen, cols x rows,
+// and after each looks for snapshot k of the log: every cell of the well in
+// the colour of what it holds, and "第 k / n 步" beside it. With
+// `two_columns`, "■" is drawn two columns wide, as some terminals draw it
+// (libvterm draws it in one: it is given a glyph that takes two). The
+// first difference, "" when there is none.
+std::string cast_shows_log(const CastFile& c, LogReader& log, bool two_columns);

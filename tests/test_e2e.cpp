@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "e2e_play.h"
@@ -421,6 +422,13 @@ TEST(E2E, ALoggedGameReplaysTheBoardsItLogged)
     g.type("q");
     EXPECT_EQ(g.wait_exit(), 0);
     expect_terminal_back(g);
+    // Recorded, it shows every board too, wherever "■" takes one column or two.
+    ASSERT_EQ(std::system(("cd '" + dir + "' && '" DROPIX_BIN "' --cast </dev/null >/dev/null").c_str()), 0);
+    std::ifstream f(dir + "/data.cast", std::ios::binary);
+    const CastFile cast = read_cast(std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()));
+    ASSERT_EQ(cast.fault, "");
+    EXPECT_EQ(cast_shows_log(cast, log, false), "");
+    EXPECT_EQ(cast_shows_log(cast, log, true), "");
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 

@@ -3,10 +3,12 @@
 // cannot be written, signals at every kind of wait.
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -488,6 +490,15 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         {"--replay \"$(: >e; echo e)\"", 1, "", "my-dropix: e: 文件是空的"},
         {"--replay \"$(printf '\\033[31m')\"", 1, "", "my-dropix: \\033[31m: 没有这个文件"},
         {"--replay data.txt extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
+        // Nor recorded, and no recording is left.
+        {"--cast", 1, "", "my-dropix: data.txt:1: 行首不是“|”"},
+        {"--cast nothere.txt", 1, "", "my-dropix: nothere.txt: 没有这个文件"},
+        {"--cast / x.cast", 1, "", "my-dropix: /: 不是普通文件（目录、FIFO 或设备），不读"},
+        {"--cast \"$(: >e; echo e)\" -", 1, "", "my-dropix: e: 文件是空的"},
+        {"--cast data.txt x.cast extra", 2, "", "my-dropix: 无法识别的参数“extra”；用法见 my-dropix --help"},
+        {"--cast --rate 7", 2, "", "my-dropix: --rate 7：每秒的步数只能是 1、2、3、5、10、15、20、30 或 60"},
+        {"--rate 010 --cast", 2, "", "my-dropix: --rate 010：每秒的步数只能是 1、2、3、5、10、15、20、30 或 60"},
+        {"--replay --rate 5", 2, "", "my-dropix: --rate 5：只用于 --cast；用法见 my-dropix --help"},
     };
     const std::string bin = scratch_dir();
     for (const Case& c : cases) {
@@ -508,9 +519,128 @@ TEST(Hostile, ArgumentsAreAnsweredWithoutTouchingTheTerminalOrTheLog)
         EXPECT_EQ(g.raw.find('\x1b'), std::string::npos) << "control sequences sent";
         expect_terminal_back(g);
         EXPECT_EQ(slurp(dir + "/data.txt"), "kept\n");
+        EXPECT_NE(std::system(("ls '" + dir + "' | grep -q cast").c_str()), 0) << "a recording was left";
         remove_tree(dir);
     }
     remove_tree(bin);
+}
+
+namespace {
+
+// The names in `dir`, sorted, each followed by a blank.
+std::string names_in(const std::string& dir)
+{
+    std::string s;
+    FILE* p = popen(("ls -A '" + dir + "' | sort").c_str(), "r");
+    for (int c; p && (c = std::fgetc(p)) != EOF;)
+        s += c == '\n' ? ' ' : static_cast<char>(c);
+    if (p)
+        pclose(p);
+    return s;
+}
+
+} // namespace
+
+TEST(Hostile, ARecordingIsPutInPlaceWholeOrNotAtAllAndNeedsNoTerminal)
+{
+    const std::string dir = scratch_dir();
+    std::ofstream(dir + "/data.txt", std::ios::binary) << a_log(20, 20, 30);
+    // The program without a terminal: status, standard output and error.
+    std::string out, err;
+    auto sh = [&](const std::string& command) {
+        const int st = std::system(("cd '" + dir + "' && (" + command + ") </dev/null >out 2>err").c_str());
+        out = slurp(dir + "/out");
+        err = slurp(dir + "/err");
+        std::remove((dir + "/out").c_str());
+        std::remove((dir + "/err").c_str());
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    };
+    auto run = [&](const std::string& args) { return sh("exec '" DROPIX_BIN "' " + args); };
+    ASSERT_EQ(run("--cast"), 0);
+    const std::string cast = slurp(dir + "/data.cast");
+    const std::string said = "：30 个快照，2.9 秒，" + std::to_string(cast.size()) + " 字节\n";
+    EXPECT_EQ(out, "my-dropix: 录像 data.cast" + said);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(read_cast(cast).events.size(), 30u);
+    // "-": the same bytes on standard output, the last line on error.
+    ASSERT_EQ(run("--cast data.txt -"), 0);
+    EXPECT_TRUE(out == cast);
+    EXPECT_EQ(err, "my-dropix: 录像（标准输出）" + said);
+
+    // What stands at OUT and is no regular file of a single name is left
+    // as it is; so is an older recording when the log is at fault.
+    std::ofstream(dir + "/old.cast") << "older";
+    ASSERT_EQ(std::system(("cd '" + dir + "' && ln -s data.txt l.cast && mkfifo f.cast && mkdir d.cast && ln old.cast h.cast").c_str()), 0);
+    struct Refused {
+        const char* args;
+        const char* err;
+    } refused[] = {
+        {"--cast data.txt l.cast", "my-dropix: l.cast: 它是符号链接，不写\n"},
+        {"--cast data.txt f.cast", "my-dropix: f.cast: 它不是普通文件\n"},
+        {"--cast data.txt d.cast", "my-dropix: d.cast: 它不是普通文件\n"},
+        {"--cast data.txt h.cast", "my-dropix: h.cast: 它还有别的硬链接，不写\n"},
+        {"--cast data.txt no/x.cast", "my-dropix: no/x.cast: 所在的目录已不存在\n"},
+        {"--cast data.txt ./data.txt", "my-dropix: ./data.txt: 这是要录制的数据记录本身，不能写成录像\n"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.args);
+        EXPECT_EQ(run(r.args), 1);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, r.err);
+    }
+    std::ofstream(dir + "/kept.cast") << "older";
+    std::string bad = a_log(20, 20, 30);
+    bad.replace(bad.size() / 2 + 1, 3, "  x");
+    std::ofstream(dir + "/bad.txt", std::ios::binary) << bad;
+    EXPECT_EQ(run("--cast bad.txt kept.cast"), 1);
+    EXPECT_EQ(err, "my-dropix: bad.txt:316: 第 1 个字段不是“%3d|”的格式\n");
+    // Past the size a file may have (ulimit -f counts blocks of 512 bytes).
+    EXPECT_EQ(sh("ulimit -f 4; exec '" DROPIX_BIN "' --cast data.txt kept.cast"), 1);
+    EXPECT_EQ(err, "my-dropix: kept.cast: 超过了文件大小的限制，没有留下录像\n");
+    EXPECT_EQ(slurp(dir + "/kept.cast"), "older");
+    EXPECT_EQ(slurp(dir + "/old.cast"), "older");
+    EXPECT_EQ(slurp(dir + "/data.txt"), a_log(20, 20, 30));
+    EXPECT_EQ(names_in(dir), "bad.txt d.cast data.cast data.txt f.cast h.cast kept.cast l.cast old.cast ");
+
+    // Interrupted midway (a long log): ended as Ctrl-C ends it, the new
+    // file gone, the old one as it was.
+    std::ofstream(dir + "/long.txt", std::ios::binary) << a_log(100, 100, 1000);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
+            _exit(126);
+        execl(DROPIX_BIN, DROPIX_BIN, "--cast", "long.txt", "kept.cast", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int st = 0;
+    bool begun = false, ended = false;
+    for (long long until = now_ms() + 20000; !begun && !ended && now_ms() < until;) {
+        DIR* d = opendir(dir.c_str());
+        for (struct dirent* e; d && !begun && (e = readdir(d));)
+            begun = std::strncmp(e->d_name, "kept.cast.", 10) == 0;
+        if (d)
+            closedir(d);
+        ended = !begun && waitpid(pid, &st, WNOHANG) == pid;
+    }
+    ASSERT_TRUE(begun) << "the recording was not begun";
+    kill(pid, SIGINT);
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGINT) << st;
+    EXPECT_EQ(slurp(dir + "/kept.cast"), "older");
+    EXPECT_EQ(names_in(dir), "bad.txt d.cast data.cast data.txt f.cast h.cast kept.cast l.cast long.txt old.cast ");
+
+    // On a terminal it leaves the terminal alone.
+    PtyGame::Options o;
+    o.cwd = dir;
+    o.stdout_file = dir + "/out";
+    o.program = script(dir, "exec '" DROPIX_BIN "' --cast data.txt t.cast");
+    PtyGame g(o);
+    EXPECT_EQ(g.wait_exit(), 0);
+    EXPECT_EQ(g.raw, "");
+    expect_terminal_back(g);
+    EXPECT_TRUE(slurp(dir + "/t.cast") == cast);
+    remove_tree(dir);
 }
 
 TEST(Hostile, SignalsAtQuestionsAndInAPauseGiveTheTerminalBack)

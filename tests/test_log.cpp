@@ -9,10 +9,19 @@
 #include <sstream>
 #include <vector>
 
+#include "e2e_play.h"
 #include "fixture.h"
 #include "log/format.h"
 #include "log/reader.h"
 #include "planner.h"
+#include "screens/viewer.h"
+
+// The recording's screen, as the command line has it.
+#define SCREEN(option, most, terminal, synopsis, usage, open, main)           \
+    bool open(const std::vector<const char*>& operands, std::string* fault); \
+    int main();
+#include "screens/list.h"
+#undef SCREEN
 
 using Log = GameTest;
 
@@ -520,4 +529,105 @@ TEST_F(LogRead, AGameReadsBackAsItWasPlayedAndItsPiecesAreCounted)
         EXPECT_EQ(fresh.pieces(seen[i].k, &fault), seen[i].spawns) << seen[i].k;
         EXPECT_EQ(fresh.pieces(seen[seen.size() - 1 - i].k, &fault), seen[seen.size() - 1 - i].spawns);
     }
+}
+
+// Recordings of a log (--cast), made in this process.
+using Cast = GameTest;
+
+namespace {
+
+// my-dropix --cast [FILE [OUT]] at `rate`; the exit status, or -1 when it
+// would not begin (*fault says why). What it notes of signals is undone.
+int record(std::vector<const char*> operands, int rate = 10, std::string* fault = nullptr)
+{
+    std::string why;
+    lz_rate = rate;
+    const int status = lz_open(operands, fault ? fault : &why) ? lz_main() : -1;
+    lz_rate = 10;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
+        signal(sig, SIG_DFL);
+    return status;
+}
+
+} // namespace
+
+TEST_F(Cast, AGameRecordedShowsEverySnapshotWhereGlyphsTakeOneColumnOrTwo)
+{
+    // A game of a fixed seed, played by gravity alone to its end.
+    fc->seed_v = 7;
+    fc->lines = "20 20 1 0";
+    ASSERT_EQ(play(), 0);
+    LogReader log;
+    std::string why;
+    ASSERT_TRUE(log.open("data.txt", &why)) << why;
+    ASSERT_GT(log.count(), 100);
+    ASSERT_EQ(record({}), 0);
+    const std::string bytes = file("data.cast");
+    const CastFile c = read_cast(bytes);
+    ASSERT_EQ(c.fault, "");
+    struct stat st;
+    ASSERT_EQ(stat("data.txt", &st), 0);
+    EXPECT_EQ(c.version, 2);
+    EXPECT_EQ(c.width, 2 * 20 + 2 + HF_PANEL_COLS);
+    EXPECT_EQ(c.height, 21);
+    EXPECT_EQ(c.timestamp, static_cast<double>(st.st_mtime));
+    EXPECT_EQ(c.title, "my-dropix 回放：井宽 20，井高 20");
+    EXPECT_EQ(c.term, "xterm-256color");
+    // One event a snapshot, ten a second; each shows its snapshot.
+    ASSERT_EQ(static_cast<long>(c.events.size()), log.count());
+    for (size_t k = 0; k < c.events.size(); k++)
+        ASSERT_NEAR(c.events[k].first, static_cast<double>(k) / 10, 1e-9) << k;
+    EXPECT_EQ(cast_shows_log(c, log, false), "");
+    EXPECT_EQ(cast_shows_log(c, log, true), "");
+    // At the end: the pieces of the whole game, stopped at the last
+    // snapshot; no key guide, no cursor.
+    Screen end(static_cast<int>(c.width), static_cast<int>(c.height));
+    for (const auto& e : c.events)
+        end.feed(e.second);
+    EXPECT_EQ(end.row(4, 42), "方块: " + std::to_string(log.pieces(log.count() - 1, &why)) + " 个");
+    EXPECT_EQ(end.row(5, 42), "每秒 10 步  已暂停");
+    EXPECT_EQ(end.find_row("空格"), -1);
+    EXPECT_FALSE(end.cursor_visible());
+
+    // The same log gives the same bytes; at another rate, the same events
+    // at other times.
+    ASSERT_EQ(record({"data.txt"}), 0);
+    EXPECT_TRUE(file("data.cast") == bytes);
+    ASSERT_EQ(record({"data.txt", "fast.cast"}, 60), 0);
+    const CastFile fast = read_cast(file("fast.cast"));
+    ASSERT_EQ(fast.events.size(), c.events.size());
+    EXPECT_NEAR(fast.events.back().first, static_cast<double>(c.events.size() - 1) / 60, 1e-6);
+    Screen at60(static_cast<int>(fast.width), static_cast<int>(fast.height));
+    at60.feed(fast.events[1].second);
+    EXPECT_EQ(at60.row(5, 42), "");
+    at60.feed(fast.events[0].second);
+    EXPECT_EQ(at60.row(5, 42), "每秒 60 步  播放中");
+}
+
+TEST_F(Cast, ALastSnapshotCutShortIsLeftOutAndOneAtFaultLeavesNoRecording)
+{
+    std::string log = a_log(10, 15, 5);
+    put("game.txt", log + log.substr(0, 100));
+    ASSERT_EQ(record({"game.txt"}), 0);
+    const CastFile c = read_cast(file("game.cast"));
+    ASSERT_EQ(c.fault, "");
+    ASSERT_EQ(c.events.size(), 5u);
+    Screen s(static_cast<int>(c.width), static_cast<int>(c.height));
+    for (const auto& e : c.events)
+        s.feed(e.second);
+    EXPECT_EQ(s.row(15), HF_CUT_NOTE);
+
+    // Snapshot 3 at fault, found only when it is read: no recording, and an
+    // older one of that name stays as it was.
+    write_over("bad.txt", log.substr(0, 2 * log.size() / 5) + edit(log.substr(2 * log.size() / 5), 1, 3, "  x"));
+    put("bad.cast", "older");
+    std::string fault;
+    EXPECT_EQ(record({"bad.txt"}), 1);
+    EXPECT_EQ(file("bad.cast"), "older");
+    // Named by the log itself: refused before anything is written.
+    EXPECT_EQ(record({"game.txt", "./game.txt"}, 10, &fault), -1);
+    EXPECT_EQ(fault, "./game.txt: 这是要录制的数据记录本身，不能写成录像");
+    EXPECT_EQ(file("game.txt"), log + log.substr(0, 100));
+    // Nothing else was left behind.
+    EXPECT_EQ(std::system("test \"$(ls | sort | tr '\\n' ' ')\" = 'bad.cast bad.txt game.cast game.txt '"), 0);
 }

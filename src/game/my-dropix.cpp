@@ -8,13 +8,14 @@
 #include "console/console.h"
 #include "my-dropix.h"
 #include "platform/platform.h"
+#include "screens/viewer.h"
 
 #ifndef DROPIX_VERSION
 #error "DROPIX_VERSION must give the project's version"
 #endif
 
 // The screens' own procedures.
-#define SCREEN(option, most, synopsis, usage, open, main)                     \
+#define SCREEN(option, most, terminal, synopsis, usage, open, main)           \
     bool open(const std::vector<const char*>& operands, std::string* fault); \
     int main();
 #include "screens/list.h"
@@ -25,7 +26,8 @@ namespace {
 // A screen besides the game, as the command line asks for it.
 struct Screen {
     const char* option;
-    size_t most; // operands it takes at most
+    size_t most;   // operands it takes at most
+    bool terminal; // it takes the terminal
     const char* synopsis;
     const char* usage;
     bool (*open)(const std::vector<const char*>& operands, std::string* fault);
@@ -33,7 +35,8 @@ struct Screen {
 };
 
 const Screen SCREENS[] = {
-#define SCREEN(option, most, synopsis, usage, open, main) {option, most, synopsis, usage, open, main},
+#define SCREEN(option, most, terminal, synopsis, usage, open, main) \
+    {option, most, terminal, synopsis, usage, open, main},
 #include "screens/list.h"
 #undef SCREEN
 };
@@ -82,6 +85,7 @@ int main(int argc, char** argv)
     bool help = false, version = false;
     const Screen* screen = nullptr; // the game, unless one is asked for
     std::vector<const char*> operands;
+    const char* rate = nullptr; // --rate N, as typed
     for (int k = 1; k < argc; k++) {
         const Screen* asked = nullptr;
         for (const Screen& s : SCREENS)
@@ -91,6 +95,8 @@ int main(int argc, char** argv)
             help = true;
         } else if (std::strcmp(argv[k], "--version") == 0) {
             version = true;
+        } else if (std::strcmp(argv[k], "--rate") == 0 && !rate && k + 1 < argc) {
+            rate = argv[++k];
         } else if (asked && !screen) {
             screen = asked;
             // Its operands, up to the next option.
@@ -109,18 +115,37 @@ int main(int argc, char** argv)
         say(true, "my-dropix: 无法写入标准输出\n");
         return 1;
     }
+    if (rate) {
+        // Only a rate the viewer plays at, for a recording of it.
+        bool known = false;
+        for (int r : HF_RATES)
+            known = known || std::to_string(r) == rate;
+        if (!known || !screen || std::strcmp(screen->option, "--cast") != 0) {
+            say(true, "my-dropix: --rate ");
+            say(true, rate, false);
+            say(true, known ? "：只用于 --cast；用法见 my-dropix --help\n"
+                            : "：每秒的步数只能是 1、2、3、5、10、15、20、30 或 60\n");
+            return 2;
+        }
+        lz_rate = std::atoi(rate);
+    }
     std::string fault;
     if (screen && !screen->open(operands, &fault)) {
         // The file's name as given, the rest in the terminal's encoding.
-        const char* name = operands.empty() ? "" : operands[0];
+        const char* name = "";
+        for (const char* o : operands)
+            if (!*name && fault.compare(0, std::strlen(o), o) == 0)
+                name = o;
         const size_t n = std::strlen(name);
-        const bool named = n > 0 && fault.compare(0, n, name) == 0;
+        const bool named = n > 0;
         say(true, "my-dropix: ");
         if (named)
             say(true, name, false);
         say(true, fault.substr(named ? n : 0) + "\n");
         return 1;
     }
+    if (screen && !screen->terminal)
+        return screen->main();
     std::unique_ptr<Platform> pf = platform_open();
     if (!pf) {
         say(true, "my-dropix: 无法写入标准输出\n");

@@ -45,23 +45,28 @@ void r_d()
     }
 }
 
+const char* e_why(FileFault f)
+{
+    switch (f) {
+    case FileFault::Missing: return "所在的目录已不存在";
+    case FileFault::NotRegular: return "它不是普通文件";
+    case FileFault::Link: return "它是符号链接，不写";
+    case FileFault::Shared: return "它还有别的硬链接，不写";
+    case FileFault::Denied: return "没有写入的权限";
+    case FileFault::ReadOnly: return "文件系统是只读的";
+    case FileFault::Full: return "磁盘已满";
+    case FileFault::Limit: return "超过了文件大小的限制";
+    case FileFault::None: case FileFault::Other: break;
+    }
+    return "无法写入";
+}
+
 // The line that says why a log asked for was not written, or stopped being
 // written; empty when every log asked for was written.
 std::string e_d()
 {
-    const char* why = "无法写入";
-    switch (d_fault) {
-    case FileFault::None: return "";
-    case FileFault::Missing: why = "所在的目录已不存在"; break;
-    case FileFault::NotRegular: why = "它不是普通文件"; break;
-    case FileFault::Link: why = "它是符号链接，不写"; break;
-    case FileFault::Shared: why = "它还有别的硬链接，不写"; break;
-    case FileFault::Denied: why = "没有写入的权限"; break;
-    case FileFault::ReadOnly: why = "文件系统是只读的"; break;
-    case FileFault::Full: why = "磁盘已满"; break;
-    case FileFault::Limit: why = "超过了文件大小的限制"; break;
-    case FileFault::Other: break;
-    }
+    if (d_fault == FileFault::None)
+        return "";
     return std::string("my-dropix: ") + (d_cut ? "数据记录 data.txt 中途停止了写入：" : "没有写入数据记录 data.txt：") +
-           why + "\n";
+           e_why(d_fault) + "\n";
 }

@@ -30,12 +30,16 @@ unsigned long long fnv(const char* p, size_t n)
 bool spawned(const int (*a)[M_N], const int (*b)[M_N], int x, int y)
 {
     int na = 0, nb = 0, diff = 0;
-    for (int i = 0; i < x; i++)
+    for (int i = 0; i < x; i++) {
+        // A column that did not change changes no count.
+        if (std::memcmp(a[i], b[i], sizeof a[i][0] * static_cast<size_t>(y)) == 0)
+            continue;
         for (int j = 0; j < y; j++) {
             na += a[i][j] > 0 && a[i][j] < WALL;
             nb += b[i][j] > 0 && b[i][j] < WALL;
             diff += a[i][j] != b[i][j];
         }
+    }
     return na != nb || diff > 8;
 }
 
@@ -330,4 +334,51 @@ long LogReader::pieces(long k, std::string* fault, long budget)
         step_ = 64;
     }
     return o == Outcome::Fault ? FAULT : o == Outcome::Changed ? CHANGED : at_ == k ? at_pieces_ : LATER;
+}
+
+LogReader::Outcome LogReader::step(long k, int board[][M_N], long* pieces, std::string* fault)
+{
+    if (k != at_ && k != at_ + 1) {
+        const long n = this->pieces(k, fault);
+        if (n < 0)
+            return n == FAULT ? Outcome::Fault : Outcome::Changed;
+        *pieces = n;
+        return read(k, board, fault);
+    }
+    Outcome o = Outcome::Ok;
+    if (k == at_ + 1 && (o = load(k, tmp_.get(), fault)) == Outcome::Ok) {
+        at_pieces_ += spawned(cur_.get(), tmp_.get(), x_, y_);
+        std::swap(cur_, tmp_);
+        at_ = k;
+        mark(k);
+    }
+    if (o == Outcome::Ok && (k % STEP_LOOK == 0 || k == count_ - 1) && !unchanged()) {
+        *fault = changed();
+        o = Outcome::Changed;
+    }
+    if (o == Outcome::Changed) {
+        // What was counted may be the new file's.
+        at_ = -1;
+        marks_.assign(1, 0);
+        step_ = 64;
+    }
+    if (o != Outcome::Ok)
+        return o;
+    for (int i = 0; i < x_; i++)
+        std::copy(cur_[i], cur_[i] + y_, board[i]);
+    *pieces = at_pieces_;
+    return o;
+}
+
+long long LogReader::modified() const { return bytes_ ? -1 : file_time(file_); }
+
+bool LogReader::is(const char* name) const
+{
+    if (bytes_)
+        return false;
+    FileFault why;
+    const FileIn f = file_open_in(name, &why);
+    const bool same = f != -1 && file_same(f, file_);
+    file_close(f);
+    return same;
 }

@@ -71,6 +71,20 @@ public:
     static constexpr long ALL = LONG_MAX; // no budget
     long pieces(long k, std::string* fault, long budget = ALL);
 
+    // Snapshot k into board, and the pieces spawned up to it in *pieces,
+    // for one pass through the file in order (a recording made of it):
+    // stepping to the next snapshot reads it once, and the file is looked
+    // at for a change only every STEP_LOOK snapshots and at the last. Any
+    // other k is read as by pieces() and read().
+    static constexpr long STEP_LOOK = 4096;
+    Outcome step(long k, int board[][M_N], long* pieces, std::string* fault);
+
+    // Whether `name` names the file read, however it is spelled.
+    bool is(const char* name) const;
+    // When the file was last written (seconds since 1970), -1 when not
+    // known.
+    long long modified() const;
+
     // Bytes taken from the file since it was opened.
     long long bytes_read() const { return read_; }
 

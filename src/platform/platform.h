@@ -122,3 +122,40 @@ long long file_read_at(FileIn f, long long at, char* p, size_t n);
 // Whether both are the same file, not merely files of the same name.
 bool file_same(FileIn a, FileIn b);
 void file_close(FileIn f);
+// When the file was last written, in seconds since 1970 (UTC); -1 when it
+// cannot be told.
+long long file_time(FileIn f);
+
+// Writing a file whole or not at all, for a long task's result: a new file
+// is written beside `name` and put in its place only when whole, so that a
+// failure or an end midway leaves whatever stood at `name` as it was, and
+// nothing else behind. What stands at `name` is refused, as for the board
+// log, unless it is a regular file with a single name: that file is
+// replaced, not written through.
+struct FileOut;
+// Begins the new file: checks what stands at `name`, then creates a file
+// no one else has in the same folder, readable as a new file is. A null
+// `name` is standard output, written as it goes (in binary, with nothing
+// to put in place). nullptr with *why when it cannot.
+FileOut* file_begin(const char* name, FileFault* why);
+// Appends p[0..n) as it is, "\n" included. FileFault::None when all of it
+// was written; the file is left to file_drop() otherwise.
+FileFault file_write(FileOut* f, const char* p, size_t n);
+// Puts the file, on the disk first, in place of `name` (looked at again)
+// and frees f; FileFault::None when done, else the new file is removed.
+FileFault file_finish(FileOut* f, const char* name);
+// Closes and removes the new file, and frees f; safe with nullptr.
+void file_drop(FileOut* f);
+
+// ---- Ending a long task ----
+// From now on a request to end (an interrupt such as Ctrl-C, a hang-up, a
+// termination) is only noted, for a task that leaves no half work behind
+// and ends itself when it next looks. Writing past the size a file may
+// have fails as a write (FileFault::Limit) rather than ending the program.
+void stop_note();
+// The request noted, 0 for none: the signal's number where there are
+// signals.
+int stop_noted();
+// Ends the program as that request would have ended it unnoted (on POSIX,
+// killed by the signal: status 128 + n in a shell).
+[[noreturn]] void stop_now(int why);

@@ -5,12 +5,14 @@
 // said, never taken for a fault of the file.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "screens/viewer.h"
+
 #include "console/console.h"
 #include "log/reader.h"
-#include "my-dropix.h"
 
 namespace {
 
@@ -18,26 +20,22 @@ std::unique_ptr<LogReader> hf; // the log being watched
 std::string hf_name;           // its file's name
 int hf_b[M_N][M_N];            // a snapshot as read, before it is shown
 
-// Snapshots a second while playing, slowest to fastest.
-const int RATES[] = {1, 2, 3, 5, 10, 15, 20, 30, 60};
 constexpr int FIRST_RATE = 4; // 10 a second
 constexpr int LOOK_MS = 500;  // how often the file is looked at for news
 
 // Beside the well: what is shown, then the keys.
-constexpr int PANEL_COLS = 24; // the widest text there, the Home/End line
 const char* const KEYS[] = {
     "空格:播放/暂停", "←→:上一步/下一步", "↑↓:加快/减慢", "Home/End:第一步/最后一步", "q/Esc:退出",
 };
 
 // Notes under the floor; each fits the narrowest well's line, 46 columns.
-const char CUT_NOTE[] = "最后一步只写了一半，没有列出";
 const char GONE_NOTE[] = "记录已清空：新的一局；按 Home/End 观看";
 const char EMPTY_NOTE[] = "新的一局还没有可看的快照";
 
 struct View {
     long k = 0;            // the snapshot shown
     bool playing = false;
-    int rate = FIRST_RATE; // index into RATES
+    int rate = FIRST_RATE; // index into HF_RATES
     int since_ms = 0;      // when playing began at snapshot since_k, or last resumed
     long since_k = 0;
     int look_ms = 0;       // when to look at the file again
@@ -107,40 +105,13 @@ void d_state(View& v)
     if (pieces == LogReader::CHANGED && !v.gone)
         d_gone(v);
     v.counting = pieces == LogReader::LATER;
-    set_color(WHITE, BLACK);
-    blank_at(2 * X + 2, 2, PANEL_COLS);
-    out("第 %ld / %ld 步", v.k + 1, hf->count());
-    blank_at(2 * X + 2, 4, PANEL_COLS);
-    if (pieces >= 0)
-        out("方块: %ld 个", pieces);
-    else if (v.counting)
-        out("方块: 计算中…");
-    set_color(YELLOW, BLACK);
-    blank_at(2 * X + 2, 5, PANEL_COLS);
-    out("每秒 %d 步  %s", RATES[v.rate], v.playing ? "播放中" : "已暂停");
-    set_color(WHITE, BLACK);
-    blank_at(0, Y, 2 * X + 2 + PANEL_COLS);
-    out("%s", v.note.c_str());
+    hf_d_panel(v.k, hf->count(), pieces, HF_RATES[v.rate], v.playing, v.note);
 }
 
 // The whole screen: the well of snapshot k, the panel.
 void d_all(View& v)
 {
-    command(CMD_CLS);
-    for (int x = 0; x < X; x++)
-        for (int y = 0; y < Y; y++)
-            if (m[x][y] != 0)
-                d_cell(x, y);
-    set_color(LIGHT_RED, BLACK);
-    set_cocate(X + 1, 0);
-    out("回放");
-    set_color(WHITE, BLACK);
-    set_cocate(X + 1, 3);
-    out("井宽 %d，井高 %d", X, Y);
-    for (int k = 0; k < 5; k++) {
-        set_cocate(X + 1, 9 + k);
-        out("%s", KEYS[k]);
-    }
+    hf_d_frame(true);
     d_state(v);
 }
 
@@ -157,12 +128,7 @@ void show(View& v, long k)
         d_state(v);
         return;
     }
-    for (int x = 0; x < X; x++)
-        for (int y = 0; y < Y; y++)
-            if (hf_b[x][y] != m[x][y]) {
-                m[x][y] = hf_b[x][y];
-                d_cell(x, y);
-            }
+    hf_d_board(hf_b);
     v.k = k;
     d_state(v);
 }
@@ -189,8 +155,8 @@ void take(View& v)
         d_gone(v);
     v.look_ms = con->now_ms() + LOOK_MS;
     if (hf->cut_short())
-        v.note = CUT_NOTE;
-    con->play(2 * X + 2 + PANEL_COLS, Y + 1, 2 * X + 2 + PANEL_COLS);
+        v.note = HF_CUT_NOTE;
+    con->play(2 * X + 2 + HF_PANEL_COLS, Y + 1, 2 * X + 2 + HF_PANEL_COLS);
     d_all(v);
 }
 
@@ -219,7 +185,7 @@ void look(View& v)
     const LogReader::Change c = hf->refresh();
     if (c == LogReader::Emptied) {
         d_gone(v);
-    } else if (v.note == CUT_NOTE && !hf->cut_short()) {
+    } else if (v.note == HF_CUT_NOTE && !hf->cut_short()) {
         v.note.clear(); // the rest of the snapshot came
     } else if (c == LogReader::Same) {
         return;
@@ -228,6 +194,59 @@ void look(View& v)
 }
 
 } // namespace
+
+// Under the floor, as the notes above.
+const char HF_CUT_NOTE[] = "最后一步只写了一半，没有列出";
+
+void hf_d_frame(bool guide)
+{
+    command(CMD_CLS);
+    for (int x = 0; x < X; x++)
+        for (int y = 0; y < Y; y++)
+            if (m[x][y] != 0)
+                d_cell(x, y);
+    set_color(LIGHT_RED, BLACK);
+    set_cocate(X + 1, 0);
+    out("回放");
+    set_color(WHITE, BLACK);
+    set_cocate(X + 1, 3);
+    out("井宽 %d，井高 %d", X, Y);
+    for (int k = 0; guide && k < 5; k++) {
+        set_cocate(X + 1, 9 + k);
+        out("%s", KEYS[k]);
+    }
+}
+
+void hf_d_board(const int (*b)[M_N])
+{
+    for (int x = 0; x < X; x++) {
+        if (std::memcmp(b[x], m[x], sizeof m[x][0] * static_cast<size_t>(Y)) == 0)
+            continue;
+        for (int y = 0; y < Y; y++)
+            if (b[x][y] != m[x][y]) {
+                m[x][y] = b[x][y];
+                d_cell(x, y);
+            }
+    }
+}
+
+void hf_d_panel(long k, long n, long pieces, int rate, bool playing, const std::string& note)
+{
+    set_color(WHITE, BLACK);
+    blank_at(2 * X + 2, 2, HF_PANEL_COLS);
+    out("第 %ld / %ld 步", k + 1, n);
+    blank_at(2 * X + 2, 4, HF_PANEL_COLS);
+    if (pieces >= 0)
+        out("方块: %ld 个", pieces);
+    else if (pieces == LogReader::LATER)
+        out("方块: 计算中…");
+    set_color(YELLOW, BLACK);
+    blank_at(2 * X + 2, 5, HF_PANEL_COLS);
+    out("每秒 %d 步  %s", rate, playing ? "播放中" : "已暂停");
+    set_color(WHITE, BLACK);
+    blank_at(0, Y, 2 * X + 2 + HF_PANEL_COLS);
+    out("%s", note.c_str());
+}
 
 // Opens a board log (data.txt unless named) and reads its first snapshot,
 // before the terminal is touched; false with one line saying what is wrong.
@@ -293,7 +312,7 @@ int hf_main()
             break;
         case Key::Up:
         case Key::Down:
-            v.rate = std::clamp(v.rate + (ch == Key::Up ? 1 : -1), 0, static_cast<int>(std::size(RATES)) - 1);
+            v.rate = std::clamp(v.rate + (ch == Key::Up ? 1 : -1), 0, static_cast<int>(std::size(HF_RATES)) - 1);
             rebase(v);
             d_state(v);
             break;
@@ -303,7 +322,7 @@ int hf_main()
         const int now = con->now_ms();
         // Each snapshot has its own time from when playing began, so that
         // a late one does not make the others late.
-        const int due = v.since_ms + static_cast<int>((v.k - v.since_k + 1) * 1000 / RATES[v.rate]);
+        const int due = v.since_ms + static_cast<int>((v.k - v.since_k + 1) * 1000 / HF_RATES[v.rate]);
         if (v.playing && v.k >= hf->count() - 1) {
             v.playing = false; // the last one: it waits here
             d_state(v);

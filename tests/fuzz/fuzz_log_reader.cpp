@@ -3,14 +3,19 @@
 // writer writes for them; a fault is one line naming a line of the file,
 // or of the snapshot read (those before it taken as whole); pieces are
 // counted alike stepping forward and back, at once or in slices; a file
-// read as it grows, or rewritten, is seen as such, by a read too.
+// read as it grows, or rewritten, is seen as such, by a read too; a
+// recording made of it is JSON line by line, an event a snapshot in time
+// order, or it ends at the first snapshot at fault with that fault.
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "../json.h"
 #include "check.h"
 #include "log/format.h"
 #include "log/reader.h"
+#include "screens/viewer.h"
 
 namespace {
 
@@ -105,6 +110,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     for (long k = static_cast<long>(ahead.size()) - 1; k >= 0; k--)
         FUZZ_CHECK(r.pieces(k, &fault) == ahead[static_cast<size_t>(k)]);
+
+    // Recorded, at a rate of its own.
+    LogReader rec;
+    FUZZ_CHECK(rec.open_bytes("data.txt", &s, &fault));
+    std::string cast;
+    long given = 0;
+    const int rate = HF_RATES[data[0] % std::size(HF_RATES)];
+    const LogReader::Outcome got = lz_record(rec, rate, [&](std::string& lines, bool last) {
+        cast += lines;
+        lines.clear();
+        FUZZ_CHECK(last == (++given == r.count()));
+        return true;
+    }, &fault);
+    const CastFile c = read_cast(cast);
+    FUZZ_CHECK(c.fault.empty());
+    FUZZ_CHECK(c.version == 2 && c.width == 2 * x + 2 + HF_PANEL_COLS && c.height == y + 1 && c.timestamp == -1);
+    if (faulty >= 0) {
+        FUZZ_CHECK(got == LogReader::Outcome::Fault && static_cast<long>(c.events.size()) == faulty);
+        in_k(fault, faulty);
+    } else {
+        FUZZ_CHECK(got == LogReader::Outcome::Ok && static_cast<long>(c.events.size()) == r.count());
+    }
+    for (size_t k = 0; k < c.events.size(); k++)
+        FUZZ_CHECK(c.events[k].first == static_cast<double>(static_cast<long long>(k) * 1000000 / rate) / 1e6);
 
     // In slices of a few snapshots, to places here and there: LATER no more
     // often than there are snapshots, then the count or the first fault.

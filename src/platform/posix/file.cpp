@@ -1,8 +1,13 @@
-// Files that are written only when they are regular files.
+// Files that are written only when they are regular files, and the end
+// of a long task that leaves no half file behind.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string>
 
 #include "platform/platform.h"
 
@@ -143,4 +148,150 @@ void file_close(FileIn f)
 {
     if (f >= 0)
         close(static_cast<int>(f));
+}
+
+long long file_time(FileIn f)
+{
+    struct stat st;
+    return fstat(static_cast<int>(f), &st) == 0 ? static_cast<long long>(st.st_mtime) : -1;
+}
+
+struct FileOut {
+    int fd;
+    std::string temp; // empty: standard output
+};
+
+namespace {
+
+// What stands at `name` may be replaced: nothing, or a regular file with a
+// single name.
+FileFault replaceable(const char* name)
+{
+    struct stat st;
+    if (lstat(name, &st) == 0)
+        return refused(st);
+    return errno == ENOENT ? FileFault::None : fault(errno);
+}
+
+} // namespace
+
+FileOut* file_begin(const char* name, FileFault* why)
+{
+    *why = FileFault::None;
+    if (!name)
+        return new FileOut{STDOUT_FILENO, ""};
+    if ((*why = replaceable(name)) != FileFault::None)
+        return nullptr;
+    std::string temp = std::string(name) + ".XXXXXX";
+    const int fd = mkstemp(&temp[0]);
+    if (fd < 0) {
+        *why = fault(errno);
+        return nullptr;
+    }
+    // mkstemp() makes it for its owner alone; a new file is as the umask says.
+    const mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(fd, 0666 & ~mask) != 0 || fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
+        *why = fault(errno);
+        close(fd);
+        unlink(temp.c_str());
+        return nullptr;
+    }
+    return new FileOut{fd, temp};
+}
+
+FileFault file_write(FileOut* f, const char* p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t r = write(f->fd, p, n);
+        // A request to end cuts a blocked write short: it is seen between
+        // two writes.
+        if (r < 0 && errno == EINTR && !stop_noted())
+            continue;
+        if (r < 0)
+            return fault(errno);
+        if (r == 0)
+            return FileFault::Full;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return FileFault::None;
+}
+
+FileFault file_finish(FileOut* f, const char* name)
+{
+    if (f->temp.empty()) {
+        delete f;
+        return FileFault::None;
+    }
+    FileFault why = fsync(f->fd) == 0 ? FileFault::None : fault(errno);
+    if (close(f->fd) != 0 && why == FileFault::None)
+        why = fault(errno);
+    f->fd = -1;
+    if (why == FileFault::None)
+        why = replaceable(name);
+    if (why == FileFault::None && rename(f->temp.c_str(), name) != 0)
+        why = fault(errno);
+    if (why != FileFault::None)
+        unlink(f->temp.c_str());
+    delete f;
+    return why;
+}
+
+void file_drop(FileOut* f)
+{
+    if (!f)
+        return;
+    if (!f->temp.empty()) {
+        if (f->fd >= 0)
+            close(f->fd);
+        unlink(f->temp.c_str());
+    }
+    delete f;
+}
+
+namespace {
+
+volatile sig_atomic_t g_noted = 0;
+
+// Notes the request; a second one of the same kind, for a task that does
+// not look, ends the program as usual.
+void on_stop(int sig)
+{
+    if (g_noted == sig) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    g_noted = sig;
+}
+
+} // namespace
+
+void stop_note()
+{
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction sa {}, old {};
+        // Started with it ignored (nohup), it stays ignored.
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        sa.sa_handler = on_stop;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0; // no restart: a blocked write ends, and the request is seen
+        sigaction(sig, &sa, nullptr);
+    }
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+int stop_noted() { return g_noted; }
+
+void stop_now(int why)
+{
+    signal(why, SIG_DFL);
+    sigset_t s;
+    sigemptyset(&s);
+    sigaddset(&s, why);
+    sigprocmask(SIG_UNBLOCK, &s, nullptr);
+    raise(why);
+    _exit(128 + why);
 }

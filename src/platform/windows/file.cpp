@@ -176,3 +176,140 @@ void file_close(FileIn f)
     if (f != -1)
         CloseHandle(handle(f));
 }
+
+long long file_time(FileIn f)
+{
+    FILETIME ft;
+    if (!GetFileTime(handle(f), nullptr, nullptr, &ft))
+        return -1;
+    // Ticks of 100 ns since 1601.
+    const unsigned long long t = static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
+    return static_cast<long long>(t / 10000000ULL) - 11644473600LL;
+}
+
+struct FileOut {
+    HANDLE h;
+    std::wstring temp; // empty: standard output
+};
+
+namespace {
+
+// What stands at `name` may be replaced: nothing, or a disk file with a
+// single name that is no link or junction.
+FileFault replaceable(const std::wstring& name)
+{
+    HANDLE h = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, SHARE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? FileFault::None : fault();
+    BY_HANDLE_FILE_INFORMATION info;
+    const FileFault why = GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)
+                              ? FileFault::NotRegular
+                          : info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? FileFault::Link
+                          : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY     ? FileFault::NotRegular
+                          : info.nNumberOfLinks != 1                             ? FileFault::Shared
+                                                                                 : FileFault::None;
+    CloseHandle(h);
+    return why;
+}
+
+} // namespace
+
+FileOut* file_begin(const char* name, FileFault* why)
+{
+    *why = FileFault::None;
+    if (!name)
+        return new FileOut{GetStdHandle(STD_OUTPUT_HANDLE), std::wstring()};
+    const std::wstring final_name = wide(name);
+    if ((*why = replaceable(final_name)) != FileFault::None)
+        return nullptr;
+    // A name of its own beside the final one: the process and a count.
+    for (unsigned k = 0; k < 100; k++) {
+        const std::wstring temp =
+            final_name + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(k) + L".tmp";
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            return new FileOut{h, temp};
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            *why = fault();
+            return nullptr;
+        }
+    }
+    *why = FileFault::Other;
+    return nullptr;
+}
+
+FileFault file_write(FileOut* f, const char* p, size_t n)
+{
+    while (n > 0) {
+        const DWORD want = n < (1u << 30) ? static_cast<DWORD>(n) : (1u << 30);
+        DWORD put = 0;
+        if (!WriteFile(f->h, p, want, &put, nullptr))
+            return fault();
+        if (put == 0)
+            return FileFault::Full;
+        p += put;
+        n -= put;
+    }
+    return FileFault::None;
+}
+
+FileFault file_finish(FileOut* f, const char* name)
+{
+    if (f->temp.empty()) {
+        delete f;
+        return FileFault::None;
+    }
+    FileFault why = FlushFileBuffers(f->h) ? FileFault::None : fault();
+    CloseHandle(f->h);
+    f->h = INVALID_HANDLE_VALUE;
+    const std::wstring final_name = wide(name);
+    if (why == FileFault::None)
+        why = replaceable(final_name);
+    if (why == FileFault::None &&
+        !MoveFileExW(f->temp.c_str(), final_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        why = fault();
+    if (why != FileFault::None)
+        DeleteFileW(f->temp.c_str());
+    delete f;
+    return why;
+}
+
+void file_drop(FileOut* f)
+{
+    if (!f)
+        return;
+    if (!f->temp.empty()) {
+        if (f->h != INVALID_HANDLE_VALUE)
+            CloseHandle(f->h);
+        DeleteFileW(f->temp.c_str());
+    }
+    delete f;
+}
+
+namespace {
+
+volatile LONG g_noted = 0;
+
+// Runs on a thread of its own. Ctrl-C and Ctrl-Break are noted; a closed
+// console, a logoff or a shutdown end the process once this returns, so
+// it waits a while here for the task to see the request and end itself.
+BOOL WINAPI on_stop(DWORD type)
+{
+    InterlockedExchange(&g_noted, 2); // as SIGINT
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        Sleep(4000);
+    return TRUE;
+}
+
+} // namespace
+
+void stop_note() { SetConsoleCtrlHandler(on_stop, TRUE); }
+
+int stop_noted() { return static_cast<int>(InterlockedCompareExchange(&g_noted, 0, 0)); }
+
+void stop_now(int)
+{
+    // The status the system's own handler ends a process with.
+    ExitProcess(0xC000013AUL);
+}
