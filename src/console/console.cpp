@@ -44,7 +44,7 @@ void Console::move(int col, int row)
         pic_.move(col, row);
         return;
     }
-    assert(!"move() at a question");
+    assert(false && "move() at a question");
     pf_.painter().go(col, row);
     q_.at(col);
 }
@@ -259,7 +259,7 @@ int Console::read_int(int* v)
         bool more = pull(true);
         if (typing) {
             const Questions::Typing t = q_.typed(typed_, pf_.now_ms(), tcols_, entered_);
-            entered_ended_ = entered_ended_ || t == Questions::ENDED;
+            entered_ended_ = entered_ended_ || t == Questions::STOPPED;
             more = t != Questions::WAITING;
         } else {
             std::string& in = typed_.bytes();

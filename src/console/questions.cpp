@@ -104,7 +104,7 @@ Questions::Typing Questions::typed(Typed& in, int now, int cols, std::string& en
 {
     for (;;) {
         if (ended_)
-            return ENDED;
+            return STOPPED;
         const KeyRead k = in.first(now, false);
         if (k.key == Key::None) {
             if (!in.empty() || !in.ended())
@@ -112,7 +112,7 @@ Questions::Typing Questions::typed(Typed& in, int now, int cols, std::string& en
             // The end of input enters what was typed, then ends it.
             ended_ = true;
             if (line_.empty())
-                return ENDED;
+                return STOPPED;
             enter(cols, entered);
             return ENTERED;
         }
@@ -125,7 +125,7 @@ Questions::Typing Questions::typed(Typed& in, int now, int cols, std::string& en
         }
         if (b == 0x04 && line_.empty()) {
             ended_ = true;
-            return ENDED;
+            return STOPPED;
         }
         edit(bytes, cols);
     }

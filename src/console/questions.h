@@ -34,10 +34,11 @@ public:
     void redraw(int rows, int cols, bool cursor_shown);
 
     // What typed() found.
-    enum Typing { WAITING, ENTERED, ENDED };
+    enum Typing { WAITING, ENTERED, STOPPED };
     // Takes what was typed from `in` into the line being typed, shown on
     // a terminal `cols` wide; ENTERED once a line was entered, its text
-    // and a line break then added to `entered`.
+    // and a line break then added to `entered`; STOPPED once the end of
+    // input was typed, WAITING while more is needed.
     Typing typed(Typed& in, int now, int cols, std::string& entered);
 
 private:
