@@ -151,7 +151,8 @@ void file_drop(FileOut* f);
 // From now on a request to end (an interrupt such as Ctrl-C, a hang-up, a
 // termination) is only noted, for a task that leaves no half work behind
 // and ends itself when it next looks. Writing past the size a file may
-// have fails as a write (FileFault::Limit) rather than ending the program.
+// have, or to a pipe whose reader left, fails as a write rather than
+// ending the program.
 void stop_note();
 // The request noted, 0 for none: the signal's number where there are
 // signals.

@@ -280,6 +280,8 @@ void stop_note()
         sa.sa_flags = 0; // no restart: a blocked write ends, and the request is seen
         sigaction(sig, &sa, nullptr);
     }
+    // A reader that went away, or the size limit, fail a write, which is said.
+    signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
 }
 
