@@ -135,7 +135,8 @@ void bytes_table()
 {
     const Cost small = removal(20, 20), big = removal(100, 100);
     const Game g = whole_game();
-    std::printf("| bytes (the game's code on the test console) | written | lean cost | ratio |\n|---|---|---|---|\n");
+    std::printf("| bytes (the game's code on the test console: the same on every run, whatever the load) | written | "
+                "lean cost | ratio |\n|---|---|---|---|\n");
     std::printf("| a row removal, 20 x 20 well, five-row stack | %zu | %ld | %.2f |\n", small.bytes, small.lean, small.ratio());
     std::printf("| a row removal, 100 x 100 well, five-row stack | %zu | %ld | %.2f |\n", big.bytes, big.lean, big.ratio());
     std::printf("| a whole 20 x 20 game, fixed seed (%d rows removed) | %zu | %ld | %.2f |\n", g.rows, g.all.bytes,
@@ -272,7 +273,8 @@ void replay_table(const std::string& program)
     p.wait_exit(5000);
     std::system(("rm -rf '" + dir + "'").c_str());
 
-    std::printf("\n| the board log's viewer | value |\n|---|---|\n");
+    std::printf("\n| the board log's viewer, in a pseudo-terminal (times depend on the machine's load; bytes and memory "
+                "hardly) | value |\n|---|---|\n");
     std::printf("| a 100 MB log of a 100 x 100 game: start to the first snapshot on screen | %lld ms |\n", open_ms);
     std::printf("| one step on the 100 x 100 well, key to screen (%zu steps) | median %.2f ms, worst %.2f ms |\n",
                 step_ms.size(), percentile(step_ms, 0.5), step_ms.empty() ? 0.0 : *std::max_element(step_ms.begin(), step_ms.end()));
@@ -378,7 +380,8 @@ int main(int argc, char** argv)
     g.signal(SIGTERM);
     g.wait_exit(5000);
 
-    std::printf("| figure | value |\n|---|---|\n");
+    std::printf("| the game in a pseudo-terminal (times depend on the machine's load; bytes and memory hardly) | value "
+                "|\n|---|---|\n");
     std::printf("| start to first prompt | %lld ms |\n", startup);
     std::printf("| processor time while a piece falls untouched (%.1f s) | %.3f %% of one core |\n", wall_s, cpu_pct);
     std::printf("| gravity steps seen | %zu |\n", step_at.size());

@@ -326,7 +326,8 @@ bool curses_table()
         setenv("TERM", term, 1);
         const TermCaps caps = terminal_caps();
         had ? setenv("TERM", old.c_str(), 1) : unsetenv("TERM");
-        std::printf("| the game against %s, TERM=%s, the same screens | frames | game B | curses B | game / curses |\n"
+        std::printf("| the game against %s, TERM=%s, the same screens (the same on every run, whatever the load) | "
+                    "frames | game B | curses B | game / curses |\n"
                     "|---|---|---|---|---|\n",
                     CursesTerm::version(), term);
         std::string why;

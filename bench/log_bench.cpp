@@ -297,6 +297,7 @@ int main(int argc, char** argv)
         unlink(name.c_str());
     }
 
+    std::printf("(times depend on the machine's load; bytes, counts and memory do not)\n");
     std::printf("board log reader on %lld MiB (%ld snapshots of %d x %d)\n", mib, r.count(), x, y);
     std::printf("  %-40s %10.3f ms\n", "open", open_ms);
     std::printf("  %-40s %10.3f ms\n", "read the last snapshot", read_ms);
