@@ -190,14 +190,30 @@ void Picture::send(Painter& p, int tcols, int trows, int amb)
 Picture::Scroll Picture::plan(Painter& p, int top, int bottom, int n, int amb)
 {
     auto before = [&](int r) { return dirty_[static_cast<size_t>(r)] ? &prev_[index(0, r)] : &cells_[index(0, r)]; };
+    // A cell weighs about what writing it costs: a glyph more than a blank.
+    auto weight = [&](Slot s) { return looks_[s].ch == u' ' ? 1 : looks_[s].ch == 0 ? 0 : 3; };
+    // A first look, at the changed rows alone, for what a shift could put
+    // right at most: most frames (a piece moved, a text changed) end here.
+    bool could = false;
+    for (int s = 1; s <= std::min(MAX_SHIFT, bottom - top) && !could; s++) {
+        int most = 0;
+        for (int r = top + s; r <= bottom; r++) {
+            if (!dirty_[static_cast<size_t>(r)])
+                continue;
+            const Slot *now = &cells_[index(0, r)], *here = before(r), *from = before(r - s);
+            for (int c = 0; c < n; c++)
+                most += now[c] == from[c] && now[c] != here[c] ? weight(now[c]) : 0;
+        }
+        could = most > MIN_GAIN;
+    }
+    if (!could)
+        return {};
     const Slot came = p.erases_in(DEFAULT_BACK) ? blank(DEFAULT_BACK) : NOTHING;
     const size_t rows = static_cast<size_t>(bottom - top + 1);
     // Per row: what coming in blank, and what coming down s rows, puts right.
     gain_.assign(2 * rows + 1, 0);
     int* blank_gain = gain_.data();
     int* down_gain = gain_.data() + rows;
-    // A cell weighs about what writing it costs: a glyph more than a blank.
-    auto weight = [&](Slot s) { return looks_[s].ch == u' ' ? 1 : looks_[s].ch == 0 ? 0 : 3; };
     for (int r = top; r <= bottom; r++) {
         const Slot *now = &cells_[index(0, r)], *here = before(r);
         for (int c = 0; c < n; c++)
