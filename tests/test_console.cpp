@@ -462,7 +462,7 @@ public:
             col += w;
         }
     }
-    void blank(int n) override
+    void erase(int n) override
     {
         spent += blank_cost;
         blanks++;
@@ -477,7 +477,7 @@ public:
     void erase_line() override
     {
         col = 0;
-        blank(cols);
+        erase(cols);
     }
     void show_cursor(bool) override {}
     bool scroll_down(int top, int bottom, int n) override
@@ -511,7 +511,7 @@ public:
     int cost_pen(int f, int b) const override { return f == fg && b == bg ? 0 : 5; }
     int cost_pen_back(int b) const override { return b == bg ? 0 : 5; }
     int cost_put(char32_t ch) const override { return ch < 0x80 ? 1 : 3; }
-    int cost_blank(int) const override { return blank_cost; }
+    int cost_erase(int) const override { return blank_cost; }
 
     int cols = 0, rows = 0, amb;
     std::vector<Look> grid;

@@ -178,7 +178,7 @@ void AnsiPainter::spaces(int n)
 
 int AnsiPainter::cost_put(char32_t ch) const { return enc_.bytes(ch); }
 
-void AnsiPainter::blank(int n)
+void AnsiPainter::erase(int n)
 {
     if (!caps_.ech || !erases_in(at_.bg)) {
         // Blanks written out, and the cursor put back.
@@ -196,7 +196,7 @@ void AnsiPainter::blank(int n)
 
 // Where erasing cannot paint the pen's background, blanks are written: the
 // picture then writes them itself.
-int AnsiPainter::cost_blank(int n) const
+int AnsiPainter::cost_erase(int n) const
 {
     return caps_.ech && caps_.bce ? (n == 1 ? 3 : 3 + digits(n)) : 1 << 20;
 }

@@ -68,7 +68,7 @@ public:
     void pen_back(int back) override;
     void go(int col, int row) override;
     void put(std::string_view utf8) override;
-    void blank(int n) override;
+    void erase(int n) override;
     void wipe() override;
     void erase_line() override;
     void show_cursor(bool visible) override;
@@ -83,7 +83,7 @@ public:
     int cost_pen(int fore, int back) const override;
     int cost_pen_back(int back) const override;
     int cost_put(char32_t ch) const override;
-    int cost_blank(int n) const override;
+    int cost_erase(int n) const override;
 
 private:
     std::string move_to(int col, int row) const;

@@ -182,10 +182,10 @@ bool Console::pull(bool lines)
 }
 
 // Serves the terminal until there is a key or news for the screen (taken
-// when `take`), or the clock reaches due_ms (-1: no limit). Every wait of
+// when `consume`), or the clock reaches due_ms (-1: no limit). Every wait of
 // every screen is this one. The end of input ends a wait without a limit
 // every time, and is told once to a screen that waits with one.
-Key Console::next(int due_ms, bool take)
+Key Console::next(int due_ms, bool consume)
 {
     for (;;) {
         serve();
@@ -193,15 +193,15 @@ Key Console::next(int due_ms, bool take)
         pull(false);
         if (news_ != Key::None) {
             const Key k = news_;
-            if (take)
+            if (consume)
                 news_ = Key::None;
             return k;
         }
-        const KeyRead k = typed_.first(pf_.now_ms(), take);
+        const KeyRead k = typed_.first(pf_.now_ms(), consume);
         if (k.key != Key::None)
             return k.key;
         if (typed_.ended() && typed_.empty() && (due_ms < 0 || !ended_told_)) {
-            ended_told_ = ended_told_ || take;
+            ended_told_ = ended_told_ || consume;
             return Key::Ended;
         }
         if (due_ms >= 0 && pf_.now_ms() >= due_ms)

@@ -72,7 +72,7 @@ public:
     const Picture& picture() const { return pic_; }
 
 private:
-    Key next(int due_ms, bool take);
+    Key next(int due_ms, bool consume);
     void serve();
     bool pull(bool lines);
     void measure();

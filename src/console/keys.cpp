@@ -92,13 +92,13 @@ KeyRead decode_key(const unsigned char* p, size_t n, bool final)
 
 size_t Typed::room() const { return in_.size() < IN_CAP ? IN_CAP - in_.size() : 0; }
 
-KeyRead Typed::first(int now, bool take)
+KeyRead Typed::first(int now, bool consume)
 {
     const bool final = ended_ || (partial_since_ >= 0 && now - partial_since_ >= ESC_WAIT_MS);
     const KeyRead k = decode_key(reinterpret_cast<const unsigned char*>(in_.data()), in_.size(), final);
     if (k.key == Key::None && !in_.empty() && partial_since_ < 0)
         partial_since_ = now;
-    if (take && k.key != Key::None) {
+    if (consume && k.key != Key::None) {
         partial_since_ = -1;
         in_.erase(0, k.used);
     }

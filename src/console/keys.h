@@ -30,9 +30,9 @@ public:
     void set_ended(bool ended) { ended_ = ended; }
     bool ended() const { return ended_; }
 
-    // The first key at time `now` (ms), taken out when `take`; None while
+    // The first key at time `now` (ms), taken out when `consume`; None while
     // there is none, or only the start of one whose rest may still come.
-    KeyRead first(int now, bool take);
+    KeyRead first(int now, bool consume);
     // When an incomplete key at the front counts as whole; -1 for none.
     int due() const;
     // Drops every byte typed so far.

@@ -22,7 +22,7 @@ public:
     // Glyphs at the cursor, which moves past them.
     virtual void put(std::string_view utf8) = 0;
     // n blanks in the pen's background from the cursor on; it stays.
-    virtual void blank(int n) = 0;
+    virtual void erase(int n) = 0;
     // The whole screen blank in the pen's background, the cursor home.
     virtual void wipe() = 0;
     // The cursor to the start of its row, which is left blank.
@@ -55,5 +55,5 @@ public:
     virtual int cost_pen(int fore, int back) const = 0;
     virtual int cost_pen_back(int back) const = 0;
     virtual int cost_put(char32_t ch) const = 0;
-    virtual int cost_blank(int n) const = 0;
+    virtual int cost_erase(int n) const = 0;
 };

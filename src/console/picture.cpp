@@ -381,7 +381,7 @@ void Picture::write(Painter& p, int row, int from, int to, int amb, bool last)
     while (tail > from && looks_[t[tail - 1]].ch == u' ' && t[tail - 1] == t[to])
         tail--;
     const int blanks = to + 1 - tail;
-    const bool erase = blanks > 1 && p.cost_blank(blanks) + (last ? 0 : p.cost_blank(blanks)) < blanks * p.cost_put(u' ');
+    const bool erase = blanks > 1 && p.cost_erase(blanks) + (last ? 0 : p.cost_erase(blanks)) < blanks * p.cost_put(u' ');
     const int stop = erase ? tail : to + 1;
     std::string glyph;
     for (int c = from; c < stop; c++) {
@@ -409,6 +409,6 @@ void Picture::write(Painter& p, int row, int from, int to, int amb, bool last)
     if (erase) {
         p.go(tail, row);
         p.pen_back(looks_[t[to]].a >> 4);
-        p.blank(blanks);
+        p.erase(blanks);
     }
 }

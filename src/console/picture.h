@@ -86,7 +86,7 @@ private:
     std::vector<Slot> prev_;     // the changed rows as the terminal shows them
     std::vector<int> gain_;      // what scrolls would put right, a row each
     static constexpr int MAX_SHIFT = 4; // rows a block may go down: a piece is four high
-    static constexpr int MIN_GAIN = 16; // cells a scroll must put right, more than a piece moves
+    static constexpr int MIN_GAIN = 20; // what a scroll must put right: a piece moving puts 20 at most
     bool lost_ = true;
     std::vector<Slot> was_, now_; // a row as the terminal shows it, and will
     std::vector<std::pair<int, int>> runs_; // of that row that must be written

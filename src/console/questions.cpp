@@ -7,7 +7,7 @@
 namespace {
 
 constexpr size_t MAX_SHOWN = 500;  // lines kept to draw a question's screen again
-constexpr char MARK = '\x01';      // in shown_: the next byte is the colours from here on
+constexpr char COLOURS = '\x01';      // in shown_: the next byte is the colours from here on
 
 // Columns a line may take: it never reaches the last one, so it never wraps.
 int room(int cols) { return cols > 1 ? cols - 1 : 79; }
@@ -25,7 +25,7 @@ void Questions::text(std::string_view s, int attr)
 void Questions::recolour(int attr)
 {
     attr_ = attr;
-    shown_.back() += MARK;
+    shown_.back() += COLOURS;
     shown_.back() += static_cast<char>(attr);
 }
 
@@ -90,7 +90,7 @@ void Questions::redraw(int rows, int cols, bool cursor_shown)
             emit("\n", a);
         const std::string& line = shown_[k];
         size_t text = 0;
-        for (size_t m; (m = line.find(MARK, text)) != std::string::npos && m + 1 < line.size(); text = m + 2) {
+        for (size_t m; (m = line.find(COLOURS, text)) != std::string::npos && m + 1 < line.size(); text = m + 2) {
             emit(std::string_view(line).substr(text, m - text), a);
             a = static_cast<unsigned char>(line[m + 1]);
         }

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/posix/posix.h"
 
 namespace {
 
@@ -218,6 +218,17 @@ FileFault file_write(FileOut* f, const char* p, size_t n)
     return FileFault::None;
 }
 
+void file_drop(FileOut* f)
+{
+    // Standard output, where there is no new file, stays open.
+    if (f && !f->temp.empty()) {
+        if (f->fd >= 0)
+            close(f->fd);
+        unlink(f->temp.c_str());
+    }
+    delete f;
+}
+
 FileFault file_finish(FileOut* f, const char* name)
 {
     if (f->temp.empty()) {
@@ -232,23 +243,12 @@ FileFault file_finish(FileOut* f, const char* name)
         why = replaceable(name);
     if (why == FileFault::None && rename(f->temp.c_str(), name) != 0)
         why = fault(errno);
-    if (why != FileFault::None)
-        unlink(f->temp.c_str());
-    delete f;
+    if (why == FileFault::None)
+        f->temp.clear(); // in place: nothing to remove
+    file_drop(f);
     return why;
 }
 
-void file_drop(FileOut* f)
-{
-    if (!f)
-        return;
-    if (!f->temp.empty()) {
-        if (f->fd >= 0)
-            close(f->fd);
-        unlink(f->temp.c_str());
-    }
-    delete f;
-}
 
 namespace {
 
@@ -287,13 +287,4 @@ void stop_note()
 
 int stop_noted() { return g_noted; }
 
-void stop_now(int why)
-{
-    signal(why, SIG_DFL);
-    sigset_t s;
-    sigemptyset(&s);
-    sigaddset(&s, why);
-    sigprocmask(SIG_UNBLOCK, &s, nullptr);
-    raise(why);
-    _exit(128 + why);
-}
+void stop_now(int why) { die_of(why); }

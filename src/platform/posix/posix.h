@@ -25,6 +25,8 @@ int catch_signals();
 void catch_stop();
 // Gives the terminal back; safe in a signal handler.
 void hand_back();
+// Ends the program as the signal would have ended it, unhandled.
+[[noreturn]] void die_of(int sig);
 
 // Writes all of p[0..n), unless a signal to quit cuts a blocked write short.
 // False when the output is gone: closed, full, its reader away.

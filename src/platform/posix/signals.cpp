@@ -216,6 +216,17 @@ int catch_signals()
 
 void catch_stop() { handle(SIGTSTP, on_stop); }
 
+void die_of(int sig)
+{
+    signal(sig, SIG_DFL);
+    sigset_t s;
+    sigemptyset(&s);
+    sigaddset(&s, sig);
+    sigprocmask(SIG_UNBLOCK, &s, nullptr);
+    raise(sig);
+    _exit(128 + sig);
+}
+
 // Writes all of p[0..n), unless a signal to quit cuts a blocked write
 // short (the write then returns what it took, or fails). False when the
 // output is gone: closed, full, its reader away.

@@ -147,13 +147,7 @@ bool PosixPlatform::send()
     swallow_answer(); // a signal right after start leaves by here
     give_back();
     restored_ = true;
-    signal(sig, SIG_DFL);
-    sigset_t s;
-    sigemptyset(&s);
-    sigaddset(&s, sig);
-    sigprocmask(SIG_UNBLOCK, &s, nullptr);
-    raise(sig);
-    _exit(128 + sig);
+    die_of(sig);
 }
 
 // Ctrl-Z: the terminal goes back to the shell, then the game stops.

@@ -269,17 +269,16 @@ FileFault file_finish(FileOut* f, const char* name)
     if (why == FileFault::None &&
         !MoveFileExW(f->temp.c_str(), final_name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         why = fault();
-    if (why != FileFault::None)
-        DeleteFileW(f->temp.c_str());
-    delete f;
+    if (why == FileFault::None)
+        f->temp.clear(); // in place: nothing to remove
+    file_drop(f);
     return why;
 }
 
 void file_drop(FileOut* f)
 {
-    if (!f)
-        return;
-    if (!f->temp.empty()) {
+    // Standard output, where there is no new file, stays open.
+    if (f && !f->temp.empty()) {
         if (f->h != INVALID_HANDLE_VALUE)
             CloseHandle(f->h);
         DeleteFileW(f->temp.c_str());

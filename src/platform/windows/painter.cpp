@@ -94,7 +94,7 @@ void WindowsPainter::put(std::string_view s)
         row_ = -1;
 }
 
-void WindowsPainter::blank(int n) { fill(n, false); }
+void WindowsPainter::erase(int n) { fill(n, false); }
 
 void WindowsPainter::wipe()
 {

@@ -34,7 +34,7 @@ public:
     void pen_back(int back) override;
     void go(int col, int row) override;
     void put(std::string_view s) override;
-    void blank(int n) override;
+    void erase(int n) override;
     void wipe() override;
     void erase_line() override;
     void show_cursor(bool visible) override;
@@ -52,7 +52,7 @@ public:
     int cost_pen(int fore, int back) const override { return (fore & 15) + 16 * (back & 15) == attr_ ? 0 : 10; }
     int cost_pen_back(int back) const override { return attr_ >= 0 && attr_ >> 4 == back ? 0 : 10; }
     int cost_put(char32_t) const override { return 1; }
-    int cost_blank(int) const override { return 20; }
+    int cost_erase(int) const override { return 20; }
 
     // Writes the text drawn so far; false when it could not.
     bool send();
