@@ -2,36 +2,17 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <random>
 
 #include "fake_console.h"
+#include "fixture.h"
 #include "my-dropix.h"
 #include "planner.h"
 
 void new_well(int w, int h)
 {
-    f_sz_m();
-    f_R();
-    f_bl();
-    X = w;
-    Y = h;
-    r_gk();
-    con->play(2 * w + 12, h + 1, 2 * w + 26);
+    walled_well(w, h);
     d_m();
     s_m();
-}
-
-void five_row_stack(int w, int h)
-{
-    std::mt19937 rng(20261208);
-    for (int y = h - 6; y <= h - 2; y++)
-        for (int x = 1; x <= w - 2; x++)
-            if (y == h - 2 || rng() % 4 != 0) {
-                m[x][y] = 1 + static_cast<int>(rng() % N_CODE);
-                x_ys(m[x][y]);
-                set_cocate(x, y);
-                out("■");
-            }
 }
 
 void play_game(FakeConsole& fc, int w, int h, unsigned seed, long steered, const long& spawns, double flat)

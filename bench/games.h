@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "fixture.h"
 #include "lean.h"
 #include "planner.h"
 
@@ -13,10 +14,6 @@ class FakeConsole;
 
 // The game's own set-up of a well, its walls and side panel drawn.
 void new_well(int w, int h);
-
-// A stack of five rows at the bottom of the well, drawn cell by cell as the
-// game draws landed pieces: the lowest row full, the others random.
-void five_row_stack(int w, int h);
 
 // A whole game on `fc` with a fixed seed, in a w x h well without the board
 // log: the first `steered` pieces steered to fill rows, the rest left to

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 void GameTest::SetUp()
@@ -41,7 +42,9 @@ void GameTest::use(int cols, int rows, const char* codeset, const TermCaps& caps
     con = fc.get();
 }
 
-void GameTest::well(int x, int y)
+void GameTest::well(int x, int y) { walled_well(x, y); }
+
+void walled_well(int x, int y)
 {
     f_sz_m();
     f_R();
@@ -50,6 +53,19 @@ void GameTest::well(int x, int y)
     Y = y;
     r_gk();
     con->play(2 * x + 12, y + 1, 2 * x + 26);
+}
+
+void five_row_stack(int w, int h)
+{
+    std::mt19937 rng(20261208);
+    for (int y = h - 6; y <= h - 2; y++)
+        for (int x = 1; x <= w - 2; x++)
+            if (y == h - 2 || rng() % 4 != 0) {
+                m[x][y] = 1 + static_cast<int>(rng() % N_CODE);
+                x_ys(m[x][y]);
+                set_cocate(x, y);
+                out("■");
+            }
 }
 
 void GameTest::draw_board()

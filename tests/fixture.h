@@ -16,6 +16,14 @@
 // wide shows it with a blank beside it.
 std::string picture_mismatch(const Picture& f, const Screen& s, int row, int c0, int c1);
 
+// An empty walled well of x by y, the game's state reset, and the console
+// in play on it; nothing drawn.
+void walled_well(int x, int y);
+// A stack of five rows at the bottom of the well, drawn cell by cell as the
+// game draws landed pieces: the lowest row full, the others random (a
+// fixed seed).
+void five_row_stack(int w, int h);
+
 // A fresh test console, a scratch working directory (for data.txt) and a
 // reset game state for every test.
 class GameTest : public ::testing::Test {

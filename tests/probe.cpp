@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "console/ansi.h"
+#include "console/utf8.h"
 
 namespace {
 
@@ -38,25 +39,6 @@ VTermScreenCallbacks callbacks()
 const VTermScreenCallbacks CB = callbacks();
 
 void output(const char* s, size_t len, void* user) { static_cast<Screen*>(user)->replies.append(s, len); }
-
-void put_utf8(std::string& s, uint32_t c)
-{
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xc0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xe0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        s += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-        s += static_cast<char>(0xf0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        s += static_cast<char>(0x80 | (c & 0x3f));
-    }
-}
 
 int colour(const VTermColor& c, bool fg)
 {
@@ -173,7 +155,7 @@ Cell Screen::cell(int col, int row) const
     if (c.chars[0] != 0 && c.chars[0] != static_cast<uint32_t>(-1)) {
         out.ch.clear();
         for (int k = 0; k < VTERM_MAX_CHARS_PER_CELL && c.chars[k]; k++)
-            put_utf8(out.ch, c.chars[k]);
+            utf8_put(out.ch, c.chars[k]);
     }
     out.fg = colour(c.fg, true);
     out.bg = colour(c.bg, false);
@@ -208,7 +190,7 @@ std::string Screen::row(int r, int col) const
             s += ' ';
         } else {
             for (int k = 0; k < VTERM_MAX_CHARS_PER_CELL && c.chars[k]; k++)
-                put_utf8(s, c.chars[k]);
+                utf8_put(s, c.chars[k]);
             if (c.width > 1)
                 x += c.width - 1;
         }

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "e2e_play.h"
@@ -449,15 +448,7 @@ TEST_F(Bytes, NoMoreThanTheLeanCostForRowsRemovedAWholeGameAndTheViewer)
         well(size, size);
         d_m();
         s_m();
-        std::mt19937 rng(20261208);
-        for (int y = size - 6; y <= size - 2; y++)
-            for (int x = 1; x <= size - 2; x++)
-                if (y == size - 2 || rng() % 4 != 0) {
-                    m[x][y] = 1 + static_cast<int>(rng() % N_CODE);
-                    x_ys(m[x][y]);
-                    set_cocate(x, y);
-                    out("■");
-                }
+        five_row_stack(size, size);
         fc->flush();
         fc->t = 100;
         fc->key(); // the answer
