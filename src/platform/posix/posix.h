@@ -31,7 +31,7 @@ void hand_back();
 // Writes all of p[0..n), unless a signal to quit cuts a blocked write short.
 // False when the output is gone: closed, full, its reader away.
 bool write_all(int fd, const char* p, size_t n);
-// Nanoseconds on the monotonic clock.
+// Nanoseconds on the monotonic clock; safe in a signal handler.
 long long mono_ns();
 // What the terminal named by TERM can do.
 TermCaps terminal_caps();

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,13 +71,6 @@ void wake()
     errno = e;
 }
 
-long long mono_ms()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
-}
-
 // Writes what standard output takes of p[0..n) within 100 ms: a terminal
 // that reads nothing must not keep the game from ending. Safe in a signal
 // handler.
@@ -87,7 +79,7 @@ void put_bounded(const char* p, size_t n)
     const int fl = fcntl(STDOUT_FILENO, F_GETFL);
     if (fl >= 0 && !(fl & O_NONBLOCK))
         fcntl(STDOUT_FILENO, F_SETFL, fl | O_NONBLOCK);
-    const long long end = mono_ms() + 100;
+    const long long end = mono_ns() / 1000000 + 100;
     while (n > 0) {
         const ssize_t w = write(STDOUT_FILENO, p, n);
         if (w > 0) {
@@ -95,7 +87,7 @@ void put_bounded(const char* p, size_t n)
             n -= static_cast<size_t>(w);
             continue;
         }
-        const long long left = end - mono_ms();
+        const long long left = end - mono_ns() / 1000000;
         if ((w < 0 && errno != EAGAIN && errno != EINTR) || left <= 0)
             break;
         struct pollfd pf = {STDOUT_FILENO, POLLOUT, 0};
