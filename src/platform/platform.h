@@ -1,8 +1,9 @@
 // What the game needs of the system it runs on, and all it asks of it: a
 // screen to draw on and keys to read (a terminal, or the Windows console),
 // the clock, signals, files, and the messages said before and after play.
-// Each folder below implements this header for one platform; a port is
-// written from it alone. The test double implements it too.
+// Each folder below implements this header for one platform, all but the
+// file layer, which files.cpp writes once over the primitives at its end; a
+// port is written from it alone. The test double implements it too.
 #pragma once
 
 #include <cstddef>
@@ -160,3 +161,54 @@ int stop_noted();
 // Ends the program as that request would have ended it unnoted (on POSIX,
 // killed by the signal: status 128 + n in a shell).
 [[noreturn]] void stop_now(int why);
+
+// ---- Beneath the files ----
+// The file functions above are written once (files.cpp) over these, which
+// each platform supplies; the game calls only those above. A FileIn is any
+// open file here, read or written, and no program started inherits it. On
+// failure each returns false, or -1, and os_fault() tells why.
+
+// What stands at a name, or is open.
+struct FileInfo {
+    enum Kind { Regular, Link, Other } kind = Other; // Other: a folder, a FIFO, a device
+    long long links = 0;                              // its names (hard links)
+    long long size = 0;                               // in bytes
+    long long time = 0;                               // last written, in seconds since 1970 (UTC)
+    unsigned long long volume = 0, id = 0;            // the same pair, the same file
+};
+// "\n" as a text file here breaks lines.
+extern const char OS_LINE_BREAK[];
+// Why the last of these failed: FileFault::Missing when there is no such
+// file or folder.
+FileFault os_fault();
+// Opens a file to write at its end, creating it when missing as a new file
+// is made here, without following a symbolic link or waiting (for a FIFO's
+// reader, say).
+FileIn os_open_write(const char* name);
+// Opens a file to read, without waiting; a folder may open.
+FileIn os_open_read(const char* name);
+// Creates, and opens to write, a file no one else has, named after `name`
+// in its folder, as a new file is made here; *temp: its name.
+FileIn os_create_beside(const char* name, std::string* temp);
+// Standard output, in binary.
+FileIn os_stdout();
+// What stands at `name`, a link not followed.
+bool os_look(const char* name, FileInfo* info);
+// What is open.
+bool os_stat(FileIn f, FileInfo* info);
+// Reads up to n bytes from offset `at`, fewer when it will: the count read,
+// 0 at the end of the file, or -1.
+long long os_read_at(FileIn f, long long at, char* p, size_t n);
+// Writes up to n bytes, fewer when it will: the count written, or -1. A
+// request to end that stop_note() noted cuts a blocked write short.
+long long os_write(FileIn f, const char* p, size_t n);
+// Cuts the file to `size` bytes.
+bool os_cut(FileIn f, long long size);
+// Puts what was written on the disk.
+bool os_sync(FileIn f);
+// Closes f, which may report a failed write.
+bool os_close(FileIn f);
+// Puts `from` in place of `to`, whatever stood there, on the disk first.
+bool os_rename(const char* from, const char* to);
+// Removes the file named.
+void os_remove(const char* name);
