@@ -1,8 +1,6 @@
-// The file primitives over POSIX calls, and the end of a long task that
-// leaves no half file behind.
+// The file primitives over POSIX calls.
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,42 +113,3 @@ bool os_close(FileIn f) { return close(static_cast<int>(f)) == 0; }
 bool os_rename(const char* from, const char* to) { return rename(from, to) == 0; }
 
 void os_remove(const char* name) { unlink(name); }
-
-namespace {
-
-volatile sig_atomic_t g_noted = 0;
-
-// Notes the request; a second one of the same kind, for a task that does
-// not look, ends the program as usual.
-void on_stop(int sig)
-{
-    if (g_noted == sig) {
-        signal(sig, SIG_DFL);
-        raise(sig);
-        return;
-    }
-    g_noted = sig;
-}
-
-} // namespace
-
-void stop_note()
-{
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction sa {}, old {};
-        // Started with it ignored (nohup), it stays ignored.
-        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
-            continue;
-        sa.sa_handler = on_stop;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0; // no restart: a blocked write ends, and the request is seen
-        sigaction(sig, &sa, nullptr);
-    }
-    // A reader that went away, or the size limit, fail a write, which is said.
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
-}
-
-int stop_noted() { return g_noted; }
-
-void stop_now(int why) { die_of(why); }

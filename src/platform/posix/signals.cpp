@@ -1,5 +1,6 @@
 // The signals: what their handlers may do is set a flag, wake the waiting
-// through a pipe, and give the terminal back on the way out.
+// through a pipe, and give the terminal back on the way out; for a long
+// task, note a request to end.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -145,6 +146,28 @@ bool heed(int sig, void (*fn)(int))
     return true;
 }
 
+// A reader that went away or a file over its size limit make a write fail,
+// which is said, rather than kill the program.
+void fail_writes()
+{
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+volatile sig_atomic_t g_noted = 0; // a request to end, noted for a long task
+
+// Notes the request; a second one of the same kind, for a task that does
+// not look, ends the program as usual.
+void on_noted(int sig)
+{
+    if (g_noted == sig) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    g_noted = sig;
+}
+
 } // namespace
 
 // Gives the terminal back; safe in a signal handler. Every signal is held
@@ -195,10 +218,7 @@ int catch_signals()
     for (int sig : {SIGTSTP, SIGCONT, SIGWINCH, SIGTTOU, SIGTTIN})
         sigaddset(&mine, sig);
     sigprocmask(SIG_UNBLOCK, &mine, nullptr);
-    // A reader that went away or a file over its size limit make a write
-    // fail, which the game answers, rather than kill it.
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
+    fail_writes();
 #if !defined(DROPIX_ASAN)
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         handle(sig, on_crash);
@@ -207,6 +227,19 @@ int catch_signals()
 }
 
 void catch_stop() { handle(SIGTSTP, on_stop); }
+
+// Without restart, as every handler here: a blocked write ends, and the
+// request is seen.
+void stop_note()
+{
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        heed(sig, on_noted);
+    fail_writes();
+}
+
+int stop_noted() { return g_noted; }
+
+void stop_now(int why) { die_of(why); }
 
 void die_of(int sig)
 {
