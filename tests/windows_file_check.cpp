@@ -114,6 +114,26 @@ int main()
     check(same, "log.txt reads back as one snapshot of 10 x 15 with CRLF and part of another" +
                     (fault.empty() ? "" : ": " + fault));
 
+    // A recording: put in place whole, in binary, or not at all; refused
+    // where the log would be.
+    put("old.cast", "old\n");
+    FileOut* out = file_begin("old.cast", &why);
+    check(out && ok(file_write(out, "new\n", 4)) && slurp("old.cast") == "old\n",
+          "old.cast stays as it was while its new text is written");
+    check(out && ok(file_finish(out, "old.cast")) && slurp("old.cast") == "new\n",
+          "old.cast is replaced by the new text, byte for byte, once whole");
+    out = file_begin("gone.cast", &why);
+    check(out && ok(file_write(out, "x\n", 2)), "gone.cast is begun");
+    file_drop(out);
+    WIN32_FIND_DATAW found;
+    const HANDLE left = FindFirstFileW(L"*.tmp", &found);
+    check(GetFileAttributesW(L"gone.cast") == INVALID_FILE_ATTRIBUTES && left == INVALID_HANDLE_VALUE,
+          "a recording given up leaves nothing behind");
+    if (left != INVALID_HANDLE_VALUE)
+        FindClose(left);
+    for (const char* name : {"NUL", "dir.txt"})
+        check(!file_begin(name, &why) && why == FileFault::NotRegular, std::string(name) + " is not replaced by a recording");
+
     std::printf("file check: %s\n", failures ? "failed" : "passed");
     return failures ? 1 : 0;
 }
